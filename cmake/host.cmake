@@ -1,0 +1,32 @@
+# Host build: the package tool, unit tests, end-to-end tests, fuzzers, benchmarks.
+option(VANTOREL_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+option(VANTOREL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+if(VANTOREL_SANITIZE OR VANTOREL_FUZZ)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+    if(VANTOREL_FUZZ)
+        add_compile_options(-fsanitize=fuzzer-no-link)
+    endif()
+    add_link_options(-fsanitize=address,undefined)
+endif()
+add_compile_options(-Wall -Wextra)
+
+add_library(vantorel_core STATIC ${VANTOREL_PORTABLE_SOURCES})
+target_include_directories(vantorel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+file(GLOB VANTOREL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/simulation/*.cpp)
+add_library(vantorel_sim STATIC ${VANTOREL_SIM_SOURCES})
+target_include_directories(vantorel_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+if(VANTOREL_FUZZ)
+    add_subdirectory(fuzz)
+    return()
+endif()
+
+add_subdirectory(tools/pack)
+
+enable_testing()
+add_subdirectory(tests)
+
+find_package(benchmark QUIET)
+add_subdirectory(bench)

@@ -1,0 +1,14 @@
+# Size discipline for the installer stub: no C runtime start-up, no exceptions,
+# no unwind tables, unused sections dropped, msvcrt.dll imported.
+function(vantorel_stub_options target)
+    target_compile_options(${target} PRIVATE
+        $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+        -fno-unwind-tables -ffunction-sections -fdata-sections -fno-stack-protector
+        -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
+    target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN VANTOREL_STUB)
+    target_link_options(${target} PRIVATE -nostartfiles -nostdlib -s -Wl,--gc-sections
+        -Wl,--file-alignment,512 -Wl,--section-alignment,4096 -Wl,--disable-reloc-section
+        -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
+        -Wl,-e,${VANTOREL_ENTRY})
+    target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 comctl32 uuid gcc)
+endfunction()

@@ -1,0 +1,100 @@
+// folder_variables.cpp: folder variables and % expansion.
+#include "actions/folder_variables.h"
+
+#include "actions/system_operations.h"
+#include "platform/platform.h"
+#include "script/command_records.h"
+
+#include <string.h>
+
+enum { ErrorMoreData = 234 };
+
+FolderVariables folderVariables;
+
+static char expansion[ExpansionSize];
+
+void SetFolder(char* folder, const char* text) {
+    strncpy(folder, text ? text : "", FolderSize - 1);
+    folder[FolderSize - 1] = 0;
+}
+
+int ReadRegistryString(int32_t rootIndex, const char* keyPath, const char* valueName, char* buffer,
+                       uint32_t size) {
+    PlatformKey root = RegistryRootKey(rootIndex);
+    PlatformKey key;
+    if (!root || PlatformRegOpenKeyEx(root, keyPath, 0, PLATFORM_KEY_READ, &key) != 0) return 0;
+    uint32_t type = PLATFORM_REG_SZ;
+    uint32_t dataSize = size;
+    long result = PlatformRegQueryValueEx(key, valueName, &type, (uint8_t*)buffer, &dataSize);
+    // A value too long for the buffer leaves it undefined: take the empty text
+    // rather than a cut folder. Otherwise end the text within the buffer, also
+    // for a value stored without its NUL.
+    if (result == ErrorMoreData)
+        buffer[0] = 0;
+    else if (result == 0)
+        buffer[dataSize < size ? dataSize : size - 1] = 0;
+    PlatformRegCloseKey(key);
+    return 1;
+}
+
+static void ReadSystemFolder(uint32_t (*get)(char*, uint32_t), char* folder) {
+    folder[0] = 0;
+    if (get(folder, FolderSize) >= FolderSize) folder[0] = 0; // did not fit: nothing defined
+    folder[FolderSize - 1] = 0;
+}
+
+void LoadFolderVariables(void) {
+    static const char ShellFolders[] =
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    FolderVariables* f = &folderVariables;
+    ReadRegistryString(2, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                       f->programFilesDir, FolderSize);
+    ReadRegistryString(1, ShellFolders, "Programs", f->programsDir, FolderSize);
+    ReadRegistryString(1, ShellFolders, "Desktop", f->desktopDir, FolderSize);
+    ReadSystemFolder(PlatformGetWindowsDirectory, f->windowsDir);
+    ReadSystemFolder(PlatformGetSystemDirectory, f->systemDir);
+    // rootDir first: a TargetDirectory such as %p%r uses it.
+    SetFolder(f->rootDir, GetCommandText("RootDirectory", 0));
+    const char* target = GetCommandText("TargetDirectory", 0);
+    SetFolder(f->targetDir, ExpandPath(target ? target : ""));
+}
+
+// Appends text to the result at *length, cut at the buffer's end.
+static void Append(int* length, const char* text, int count) {
+    int room = ExpansionSize - 1 - *length;
+    if (count > room) count = room;
+    memcpy(expansion + *length, text, count);
+    *length += count;
+}
+
+static const char* FolderOfLetter(char letter) {
+    switch (letter) {
+    case 'p':
+        return folderVariables.programFilesDir;
+    case 'w':
+        return folderVariables.windowsDir;
+    case 's':
+        return folderVariables.systemDir;
+    case 't':
+        return folderVariables.targetDir;
+    case 'r':
+        return folderVariables.rootDir;
+    default:
+        return 0;
+    }
+}
+
+const char* ExpandPath(const char* text) {
+    int length = 0;
+    for (const char* p = text; *p; p++) {
+        if (*p != '%') {
+            Append(&length, p, 1);
+            continue;
+        }
+        if (!p[1]) break; // a trailing % is dropped
+        const char* folder = FolderOfLetter(*++p);
+        if (folder) Append(&length, folder, (int)strlen(folder));
+    }
+    expansion[length] = 0;
+    return expansion;
+}

@@ -1,0 +1,23 @@
+// install_log.h: the undo records of one script run, written as install.log.
+//
+// Newest record first, in the script language itself, for the uninstaller.
+#pragma once
+
+#include "script/command_records.h"
+
+#include <stdio.h>
+
+// The log of this run, newest record first.
+extern CommandRecord* installLog;
+
+void ResetInstallLog(void);
+// A new record named name, all slots None, linked in front; none when out of memory.
+CommandRecord* NewLogRecord(const char* name);
+// Set slot of record (none: nothing happens). Texts over 255 characters are cut.
+void SetLogText(CommandRecord* record, const char* text, int slot);
+void SetLogInteger(CommandRecord* record, int32_t value, int slot);
+
+// One line in the log's syntax: Name ("text", 5);
+void WriteLogLine(FILE* file, const CommandRecord* record);
+// Writes targetDir\install.log and frees the log.
+void WriteInstallLog(void);

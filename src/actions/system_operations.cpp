@@ -1,0 +1,96 @@
+// system_operations.cpp: registry writes, directory paths and shortcuts.
+#include "actions/system_operations.h"
+
+#include <string.h>
+
+enum { PathSize = 260 };
+
+static const int32_t FileNameTooLong =
+    (int32_t)0x800700CEu; // HRESULT of ERROR_FILENAME_EXCED_RANGE
+
+PlatformKey RegistryRootKey(int32_t rootIndex) {
+    static const PlatformKey roots[4] = {PLATFORM_HKEY_CLASSES_ROOT, PLATFORM_HKEY_CURRENT_USER,
+                                         PLATFORM_HKEY_LOCAL_MACHINE, PLATFORM_HKEY_USERS};
+    return rootIndex >= 0 && rootIndex < 4 ? roots[rootIndex] : 0;
+}
+
+// Opens keyPath for writing, or creates it. 0 when neither works.
+static PlatformKey OpenKeyForWriting(int32_t rootIndex, const char* keyPath) {
+    PlatformKey root = RegistryRootKey(rootIndex);
+    PlatformKey key;
+    if (!root) return 0;
+    if (PlatformRegOpenKeyEx(root, keyPath, 0, PLATFORM_KEY_WRITE, &key) == 0) return key;
+    if (PlatformRegCreateKey(root, keyPath, &key) == 0) return key;
+    return 0;
+}
+
+static int WriteValue(int32_t rootIndex, const char* keyPath, const char* valueName, uint32_t type,
+                      const uint8_t* data, uint32_t size) {
+    PlatformKey key = OpenKeyForWriting(rootIndex, keyPath);
+    if (!key) return 0;
+    PlatformRegSetValueEx(key, valueName, type, data, size);
+    PlatformRegCloseKey(key);
+    return 1;
+}
+
+int WriteRegistryString(int32_t rootIndex, const char* keyPath, const char* valueName,
+                        const char* text) {
+    return WriteValue(rootIndex, keyPath, valueName, PLATFORM_REG_SZ, (const uint8_t*)text,
+                      (uint32_t)strlen(text) + 1);
+}
+
+int WriteRegistryDword(int32_t rootIndex, const char* keyPath, const char* valueName,
+                       int32_t value) {
+    uint32_t bits = (uint32_t)value;
+    uint8_t data[4] = {(uint8_t)bits, (uint8_t)(bits >> 8), (uint8_t)(bits >> 16),
+                       (uint8_t)(bits >> 24)};
+    return WriteValue(rootIndex, keyPath, valueName, PLATFORM_REG_DWORD, data, 4);
+}
+
+static int HasDrive(const char* path) {
+    char c = path[0] & ~0x20;
+    return c >= 'A' && c <= 'Z' && path[1] == ':';
+}
+
+// Enters each level of the path from the drive's root, making what is
+// missing. A path without a drive is not made: relative to an unknown current
+// directory it would land anywhere. The walk stops at a level that can be
+// neither entered nor made, so that nothing lands in the level above.
+void MakeDirectoryPath(const char* path) {
+    char saved[PathSize];
+    char work[PathSize];
+    size_t length = strlen(path);
+    if (!HasDrive(path) || length >= sizeof work) return;
+    if (PlatformGetCurrentDirectory(sizeof saved, saved) >= sizeof saved) return;
+    char root[4] = {path[0], ':', '\\', 0};
+    if (!PlatformSetCurrentDirectory(root)) return;
+    memcpy(work, path + 2, length - 1);
+    for (char* component = strtok(work, "\\"); component; component = strtok(0, "\\")) {
+        if (PlatformSetCurrentDirectory(component)) continue;
+        PlatformCreateDirectory(component);
+        if (!PlatformSetCurrentDirectory(component)) break;
+    }
+    PlatformSetCurrentDirectory(saved);
+}
+
+int32_t CreateShortcut(const char* targetPath, const char* linkPath, const char* description) {
+    PlatformShellLink link;
+    int32_t result = PlatformCreateShellLink(&link);
+    if (result < 0) return result;
+    PlatformShellLinkSetPath(link, targetPath);
+    PlatformShellLinkSetDescription(link, description);
+    PlatformPersistFile file;
+    result = PlatformShellLinkQueryPersistFile(link, &file);
+    if (result < 0) {
+        PlatformReleaseShellLink(link);
+        return result;
+    }
+    uint16_t wide[PathSize];
+    if (PlatformAnsiToWide(linkPath, wide, PathSize))
+        result = PlatformPersistFileSave(file, wide, 1);
+    else
+        result = FileNameTooLong; // a cut name would save elsewhere
+    PlatformReleasePersistFile(file);
+    PlatformReleaseShellLink(link);
+    return result;
+}

@@ -1,0 +1,39 @@
+// installer_ui.h: the operations through which the logic reaches the window.
+//
+// One implementation is linked into each program: the Win32 dialog in the
+// installer, a scripted one in the unit tests, a console one in the tool.
+#pragma once
+
+// Control ids of the installer dialog; the controller names controls by them.
+enum DialogControl {
+    InstallButton = 1,
+    CancelButton = 2,
+    StatusText = 1001,
+    TargetLabel = 1002,
+    AboutButton = 1004,
+    BrowseButton = 1005,
+    TargetEdit = 1007,
+    ProgressBar = 1009,
+};
+
+enum { UiTextSize = 260 }; // the target edit field's text with its NUL
+
+void UiSetStatusText(const char* text);
+void UiSetProgress(int percent);
+void UiSetProgressRange(int low, int high);
+void UiShowInfo(const char* text);
+int UiAskYesNo(const char* text); // nonzero unless the answer is No
+[[noreturn]] void UiShowFatal(const char* text);
+void UiShowAbout(const char* text);
+void UiGetTargetText(char* buffer); // buffer of UiTextSize characters
+void UiSetTargetText(const char* text);
+void UiSetControlEnabled(int control, int enabled);
+void UiFocusControl(int control);
+void UiSetCancelCaption(const char* text);
+void UiBringToFront(void);
+void UiCloseDialog(void);
+void UiRunDialog(void);
+// Lets the user choose a folder; a chosen folder's path replaces buffer
+// (UiTextSize characters, always terminated). Zero when no folder was chosen:
+// the browse could not be offered, or the user closed it.
+int UiBrowseForFolder(const char* title, char* buffer);

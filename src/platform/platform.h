@@ -1,0 +1,98 @@
+// platform.h: the Windows services the installer uses, in its own names.
+//
+// Each function mirrors one Win32 call (same parameters, same meaning of the
+// results), so that the logic above this line runs unchanged on Windows, where
+// platform/win32 forwards every call, and on the host, where
+// platform/simulation stands in for registry, drives and shell.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+// An open registry key: HKEY on Windows, a handle of the simulation on the host.
+typedef void* PlatformKey;
+
+// The predefined root keys, with their Win32 values.
+#define PLATFORM_HKEY_CLASSES_ROOT ((PlatformKey)(uintptr_t)0x80000000u)
+#define PLATFORM_HKEY_CURRENT_USER ((PlatformKey)(uintptr_t)0x80000001u)
+#define PLATFORM_HKEY_LOCAL_MACHINE ((PlatformKey)(uintptr_t)0x80000002u)
+#define PLATFORM_HKEY_USERS ((PlatformKey)(uintptr_t)0x80000003u)
+
+enum {
+    PLATFORM_KEY_READ = 0x20019,  // KEY_READ
+    PLATFORM_KEY_WRITE = 0x20006, // KEY_WRITE
+    PLATFORM_REG_SZ = 1,
+    PLATFORM_REG_DWORD = 4,
+    PLATFORM_ERROR_SUCCESS = 0,
+};
+
+// Registry (advapi32). Results are Win32 error codes: 0 is success.
+long PlatformRegOpenKeyEx(PlatformKey root, const char* subKey, uint32_t options, uint32_t access,
+                          PlatformKey* result);
+long PlatformRegQueryValueEx(PlatformKey key, const char* valueName, uint32_t* type, uint8_t* data,
+                             uint32_t* size);
+long PlatformRegCreateKey(PlatformKey root, const char* subKey, PlatformKey* result);
+long PlatformRegSetValueEx(PlatformKey key, const char* valueName, uint32_t type,
+                           const uint8_t* data, uint32_t size);
+long PlatformRegCloseKey(PlatformKey key);
+
+// Files, folders and the current directory (kernel32). BOOL results: nonzero
+// is success. Paths are Windows paths; on the host the file names are matched
+// without regard to letter case, as Windows does.
+uint32_t PlatformGetCurrentDirectory(uint32_t size, char* buffer);
+int PlatformSetCurrentDirectory(const char* path);
+int PlatformCreateDirectory(const char* path);
+int PlatformRemoveDirectory(const char* path);
+int PlatformCopyFile(const char* source, const char* destination, int failIfExists);
+int PlatformDeleteFile(const char* path);
+uint32_t PlatformGetWindowsDirectory(char* buffer, uint32_t size);
+uint32_t PlatformGetSystemDirectory(char* buffer, uint32_t size);
+uint32_t PlatformGetTempPath(uint32_t size, char* buffer);
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size);
+uint32_t PlatformGetTickCount(void);
+
+// Lists the plain files of one folder, calling back with each name; folders
+// are left out. Used to clear the installer's own extraction folder.
+typedef void (*PlatformFileVisitor)(const char* name);
+void PlatformListFiles(const char* folder, PlatformFileVisitor visit);
+
+// C runtime streams, opened by Windows path. Reads and writes then use the
+// ordinary stdio calls on the stream.
+FILE* PlatformOpenFile(const char* path, const char* mode);
+
+// COM and the shell's link object (ole32, shell32). HRESULT results:
+// negative is failure.
+typedef void* PlatformShellLink;   // IShellLinkA
+typedef void* PlatformPersistFile; // IPersistFile
+int32_t PlatformCoInitialize(void);
+void PlatformCoUninitialize(void);
+// CoCreateInstance(CLSID_ShellLink, none, CLSCTX_INPROC_SERVER, IID_IShellLinkA).
+int32_t PlatformCreateShellLink(PlatformShellLink* link);
+int32_t PlatformShellLinkSetPath(PlatformShellLink link, const char* path);
+int32_t PlatformShellLinkSetDescription(PlatformShellLink link, const char* description);
+int32_t PlatformShellLinkQueryPersistFile(PlatformShellLink link, PlatformPersistFile* file);
+int32_t PlatformPersistFileSave(PlatformPersistFile file, const uint16_t* path, int remember);
+void PlatformReleasePersistFile(PlatformPersistFile file);
+void PlatformReleaseShellLink(PlatformShellLink link);
+// MultiByteToWideChar(CP_ACP, 0, text, -1, wide, wideSize): characters
+// written with the NUL, 0 when they do not fit.
+int PlatformAnsiToWide(const char* text, uint16_t* wide, int wideSize);
+
+// Message boxes without an owner window (user32). type holds the MB_ flags;
+// the result is the button pressed (IDYES 6, IDNO 7, IDOK 1), 0 on failure.
+enum {
+    PLATFORM_MB_OK = 0x0,
+    PLATFORM_MB_YESNO = 0x4,
+    PLATFORM_MB_ICONHAND = 0x10,
+    PLATFORM_MB_ICONQUESTION = 0x20,
+    PLATFORM_MB_ICONINFORMATION = 0x40,
+    PLATFORM_IDNO = 7,
+};
+int PlatformMessageBox(const char* text, const char* caption, uint32_t type);
+
+// Silent mode: message boxes are not shown; PlatformMessageBox answers as if
+// the user had pressed the first button (Yes, OK).
+void PlatformSetSilent(int silent);
+
+// Ends the process with the exit code; never returns.
+[[noreturn]] void PlatformExit(int code);

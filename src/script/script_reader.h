@@ -1,0 +1,13 @@
+// script_reader.h: reads the installation script out of the package.
+#pragma once
+
+#include <stdint.h>
+
+// Reads the script of the package behind the executable at path and builds
+// the CommandList. 0 on success (also for a script without statements), -1
+// when the file, the script or memory fails, or the script breaks a limit of
+// the records (name over 31 characters, text over 255, over six arguments).
+int ParseScript(const char* path);
+
+// The same on script text already in memory (length bytes, no NUL needed).
+int ParseScriptText(const char* raw, uint32_t length);

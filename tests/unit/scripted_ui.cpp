@@ -1,0 +1,100 @@
+// scripted_ui.cpp: the recording InstallerUi of the unit tests.
+#include "tests/unit/scripted_ui.h"
+
+#include "platform/installer_ui.h"
+#include "platform/platform.h"
+
+#include <stdio.h>
+#include <string.h>
+
+ScriptedUi scriptedUi;
+
+void ResetScriptedUi() {
+    scriptedUi = ScriptedUi();
+}
+
+std::vector<std::string> ScriptedCalls(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const std::string& call : scriptedUi.calls)
+        if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
+    return out;
+}
+
+static void Note(const std::string& call) {
+    scriptedUi.calls.push_back(call);
+}
+
+void UiSetStatusText(const char* text) {
+    Note("SetStatusText(" + std::string(text) + ")");
+}
+
+void UiSetProgress(int percent) {
+    scriptedUi.progress.push_back(percent);
+    Note("SetProgress(" + std::to_string(percent) + ")");
+}
+
+void UiSetProgressRange(int low, int high) {
+    Note("SetProgressRange(" + std::to_string(low) + "," + std::to_string(high) + ")");
+}
+
+void UiShowInfo(const char* text) {
+    Note("ShowInfo(" + std::string(text) + ")");
+}
+
+int UiAskYesNo(const char* text) {
+    Note("AskYesNo(" + std::string(text) + ")");
+    if (scriptedUi.yesNoAnswers.empty()) return 1;
+    int answer = scriptedUi.yesNoAnswers.front();
+    scriptedUi.yesNoAnswers.pop_front();
+    return answer;
+}
+
+void UiShowFatal(const char* text) {
+    fprintf(stderr, "%s\n", text);
+    PlatformExit(-1);
+}
+
+void UiShowAbout(const char* text) {
+    Note("ShowAbout(" + std::string(text) + ")");
+}
+
+void UiGetTargetText(char* buffer) {
+    snprintf(buffer, UiTextSize, "%s", scriptedUi.targetText.c_str());
+    Note("GetTargetText()");
+}
+
+void UiSetTargetText(const char* text) {
+    scriptedUi.targetText = text;
+    Note("SetTargetText(" + std::string(text) + ")");
+}
+
+void UiSetControlEnabled(int control, int enabled) {
+    Note("SetControlEnabled(" + std::to_string(control) + "," + std::to_string(enabled) + ")");
+}
+
+void UiFocusControl(int control) {
+    Note("FocusControl(" + std::to_string(control) + ")");
+}
+void UiSetCancelCaption(const char* text) {
+    Note("SetCancelCaption(" + std::string(text) + ")");
+}
+void UiBringToFront(void) {
+    Note("BringToFront()");
+}
+
+void UiCloseDialog(void) {
+    scriptedUi.closed = true;
+    Note("CloseDialog()");
+}
+
+void UiRunDialog(void) {
+    Note("RunDialog()");
+}
+
+int UiBrowseForFolder(const char* title, char* buffer) {
+    Note("BrowseForFolder(" + std::string(title) + ")");
+    if (scriptedUi.browseResults.empty()) return 0; // closed without a choice
+    snprintf(buffer, UiTextSize, "%s", scriptedUi.browseResults.front().c_str());
+    scriptedUi.browseResults.pop_front();
+    return 1;
+}
