@@ -3,6 +3,7 @@
 #include "script/command_records.h"
 #include "script/package_layout.h"
 #include "script/script_reader.h"
+#include "tools/pack/package_file.h"
 
 #include <gtest/gtest.h>
 
@@ -114,17 +115,13 @@ TEST(CommandRecords, Lookups) {
     EXPECT_EQ(nullptr, GetCommandText("Title", 0));
 }
 
-// A file laid out as a package: image padding, the script, the archive length.
+// A package file with a placeholder image; truncate cuts the script short.
 std::string WritePackage(const std::string& script, bool truncate = false) {
     char path[] = "/tmp/vantorel-script-XXXXXX";
-    int fd = mkstemp(path);
-    std::string bytes(PackageDataOffset, 'M');
-    uint32_t length = (uint32_t)script.size();
-    for (int i = 0; i < 4; i++) bytes += (char)(length >> (8 * i));
-    bytes += truncate ? script.substr(0, script.size() / 2) : script;
-    if (!truncate) bytes += std::string(4, '\0');
-    EXPECT_EQ((ssize_t)bytes.size(), write(fd, bytes.data(), bytes.size()));
-    close(fd);
+    close(mkstemp(path));
+    std::string bytes = MakePackage(PlaceholderStub(), script, "");
+    if (truncate) bytes.resize(bytes.size() - 4 - script.size() / 2);
+    EXPECT_TRUE(WriteWholeFile(path, bytes));
     return path;
 }
 

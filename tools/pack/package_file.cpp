@@ -1,0 +1,40 @@
+// package_file.cpp: writing and reading package files on the host.
+#include "tools/pack/package_file.h"
+
+#include "script/package_layout.h"
+
+#include <stdint.h>
+
+#include <fstream>
+#include <iterator>
+
+static void AppendU32(std::string* bytes, uint32_t value) {
+    for (int i = 0; i < 4; i++) *bytes += (char)(value >> (8 * i));
+}
+
+std::string MakePackage(const std::string& stub, const std::string& script,
+                        const std::string& archive) {
+    std::string bytes = stub;
+    AppendU32(&bytes, (uint32_t)script.size());
+    bytes += script;
+    AppendU32(&bytes, (uint32_t)archive.size());
+    bytes += archive;
+    return bytes;
+}
+
+std::string PlaceholderStub() {
+    return std::string(PackageDataOffset, '\0');
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), (std::streamsize)bytes.size());
+    return (bool)file.flush();
+}

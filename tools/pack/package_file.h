@@ -1,0 +1,18 @@
+// package_file.h: the package layout on the host side: an installer image
+// followed by the script and the archive, each behind its u32 length.
+#pragma once
+
+#include <string>
+
+// The bytes of an installer: stub (PackageDataOffset bytes), scriptLength,
+// script, archiveLength, archive.
+std::string MakePackage(const std::string& stub, const std::string& script,
+                        const std::string& archive);
+
+// A stand-in image of the right size for packages that no installer runs
+// (tests, tool checks).
+std::string PlaceholderStub();
+
+// Whole-file helpers; false on failure.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
