@@ -1,0 +1,208 @@
+// install_controller.cpp: one run of the installer, from its entry to its
+// end: start values, the install sequence, progress, browse, about, cancel and
+// the fatal exits. Talks to the window only through installer_ui.h.
+#include "frontend/install_controller.h"
+
+#include "actions/folder_variables.h"
+#include "actions/script_executor.h"
+#include "arj/archive_reader.h"
+#include "platform/format_text.h"
+#include "platform/installer_ui.h"
+#include "platform/platform.h"
+#include "script/command_records.h"
+#include "script/script_reader.h"
+
+#include <string.h>
+
+enum {
+    PathSize = 260,
+    StartStatusSize = 260, // a title of at most 228 characters
+    MessageSize = 256,
+    MaxFolderAttempts = 64,
+    ExitEntriesFailed = 2,
+};
+
+static const char AboutText[] = "Vantorel v1.0\t\t\t\t\n\n"
+                                "A small self-extracting installer for Windows.\n"
+                                "Made by the Vantorel developers.\n"
+                                "Questions and reports: see the README that came with it.";
+
+struct InstallController {
+    int32_t numFiles;
+    int32_t filesExtracted;
+    int32_t lastPercent;
+    int32_t entriesFailed;
+    int silent;
+    const char* targetArgument; // the /D= text, or none
+};
+
+static InstallController controller;
+
+void ShowFatal(const char* text) {
+    char message[MessageSize];
+    FormatText(message, sizeof message, "FATAL: %s", text);
+    UiShowFatal(message);
+}
+
+// Reads /S and /D=PATH from the arguments; /D= takes the rest of the line, so
+// the path may hold blanks. Anything else is ignored.
+static void ReadArguments(const char* commandLine) {
+    const char* p = commandLine;
+    while (*p) {
+        while (*p == ' ' || *p == '\t') p++;
+        if (p[0] == '/' && p[1] == 'D' && p[2] == '=') {
+            controller.targetArgument = p + 3;
+            return;
+        }
+        const char* end = p;
+        while (*end && *end != ' ' && *end != '\t') end++;
+        if (end - p == 2 && p[0] == '/' && p[1] == 'S') controller.silent = 1;
+        p = end;
+    }
+}
+
+int RunInstaller(const char* commandLine) {
+    memset(&controller, 0, sizeof controller);
+    controller.lastPercent = -1;
+    ReadArguments(commandLine);
+    PlatformSetSilent(controller.silent);
+
+    char path[PathSize];
+    PlatformGetModuleFileName(path, sizeof path);
+    if (ParseScript(path) != 0) ShowFatal("Error parsing installation script.");
+    // A target that does not fit would install somewhere else.
+    if (controller.targetArgument && strlen(controller.targetArgument) >= FolderSize)
+        ShowFatal("Target directory too long.");
+    if (controller.silent) {
+        OnInit();
+        OnInstall();
+    } else {
+        UiRunDialog();
+    }
+    FreeCommandList();
+    return controller.silent && controller.entriesFailed ? ExitEntriesFailed : 0;
+}
+
+void OnInit(void) {
+    LoadFolderVariables();
+    if (controller.targetArgument) SetFolder(folderVariables.targetDir, controller.targetArgument);
+    const char* title = GetCommandText("Title", 0);
+    char status[StartStatusSize];
+    FormatText(status, sizeof status, "This will install \"%s\"! Continue?", title ? title : "");
+    UiSetStatusText(status);
+    UiSetTargetText(folderVariables.targetDir);
+    UiBringToFront();
+    UiSetProgressRange(0, 100);
+    UiFocusControl(InstallButton);
+}
+
+// Fatal like an archive that cannot be written: box captioned "Error", exit 1.
+[[noreturn]] static void TemporaryFolderError(const char* folder) {
+    char message[MessageSize];
+    FormatText(message, sizeof message, "Can't create a temporary folder in %s", folder);
+    PlatformMessageBox(message, "Error", PLATFORM_MB_OK | PLATFORM_MB_ICONHAND);
+    PlatformExit(1);
+}
+
+// Makes a new folder of our own inside the temporary folder and enters it:
+// extracting under the entries' own names into the shared folder would let
+// other processes plant or read those files. A name that exists already,
+// perhaps planted, is passed over, since creating it fails.
+static void EnterPrivateFolder(const char* temp, char* folder) {
+    for (int attempt = 0; attempt < MaxFolderAttempts; attempt++) {
+        int number = (int)((PlatformGetTickCount() + attempt * 7919u) & 0x7FFFFFFF);
+        FormatText(folder, PathSize, "%svantorel-%d", temp, number);
+        if (strlen(folder) + 2 >= PathSize) break; // no room left for names inside
+        if (PlatformCreateDirectory(folder) && PlatformSetCurrentDirectory(folder)) return;
+    }
+    TemporaryFolderError(temp);
+}
+
+static char* privateFolderName;
+
+static void DeleteFromPrivateFolder(const char* name) {
+    char path[PathSize * 2];
+    FormatText(path, sizeof path, "%s\\%s", privateFolderName, name);
+    PlatformDeleteFile(path);
+}
+
+// Removes the private folder and whatever the script left in it.
+static void RemovePrivateFolder(const char* temp, char* folder) {
+    PlatformSetCurrentDirectory(temp);
+    privateFolderName = folder;
+    PlatformListFiles(folder, DeleteFromPrivateFolder);
+    PlatformRemoveDirectory(folder);
+}
+
+void OnInstall(void) {
+    static const int controls[] = {CancelButton, TargetLabel, TargetEdit,
+                                   BrowseButton, AboutButton, InstallButton};
+    if (!controller.silent) {
+        char text[UiTextSize];
+        UiGetTargetText(text);
+        SetFolder(folderVariables.targetDir, text);
+    }
+    for (int control : controls) UiSetControlEnabled(control, 0);
+    controller.numFiles = GetCommandInteger("NumFiles", 0);
+
+    char temp[PathSize] = "";
+    if (PlatformGetTempPath(sizeof temp, temp) >= sizeof temp) temp[0] = 0;
+    size_t length = strlen(temp);
+    if (length && temp[length - 1] != '\\' && length + 1 < sizeof temp) strcat(temp, "\\");
+    char folder[PathSize];
+    EnterPrivateFolder(temp, folder);
+
+    char path[PathSize];
+    PlatformGetModuleFileName(path, sizeof path);
+    controller.entriesFailed = ExtractArchive(path, OnEntryDone);
+    if (RunScript() != 0) ShowFatal("Error executing installation script.");
+    RemovePrivateFolder(temp, folder);
+
+    UiSetControlEnabled(CancelButton, 1);
+    UiFocusControl(CancelButton);
+    // Entries that could not be extracted are missing from the installation:
+    // saying only "complete" would report a failure as success.
+    if (controller.entriesFailed) {
+        char status[MessageSize];
+        FormatText(status, sizeof status,
+                   "Installation complete, but %d archive entries could not be extracted.",
+                   (int)controller.entriesFailed);
+        UiSetStatusText(status);
+    } else {
+        UiSetStatusText("Installation complete.");
+    }
+    UiSetCancelCaption("Finish");
+}
+
+void OnEntryDone(const char* name) {
+    char status[MessageSize];
+    FormatText(status, sizeof status, "Extracting: \"%s\"", name);
+    UiSetStatusText(status);
+    controller.filesExtracted++;
+    if (controller.numFiles == 0) return;
+    int32_t percent = (int32_t)((int64_t)controller.filesExtracted * 100 / controller.numFiles);
+    if (percent != controller.lastPercent) {
+        controller.lastPercent = percent;
+        UiSetProgress(percent);
+    }
+}
+
+// A cancelled browse, or a folder too long to take the root directory behind
+// it, leaves the target as it was.
+void OnBrowse(void) {
+    char folder[UiTextSize];
+    strcpy(folder, folderVariables.targetDir);
+    if (!UiBrowseForFolder("Choose a Target Directory", folder)) return;
+    if (strlen(folder) + strlen(folderVariables.rootDir) >= FolderSize) return;
+    strcat(folder, folderVariables.rootDir);
+    strcpy(folderVariables.targetDir, folder);
+    UiSetTargetText(folderVariables.targetDir);
+}
+
+void OnAbout(void) {
+    UiShowAbout(AboutText);
+}
+
+void OnCancel(void) {
+    UiCloseDialog();
+}

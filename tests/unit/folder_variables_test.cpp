@@ -1,0 +1,99 @@
+// Tests of the folder variables and the % expansion of script texts.
+#include "actions/folder_variables.h"
+
+#include "tests/unit/actions_fixture.h"
+
+#include <string.h>
+
+namespace {
+
+class FolderVariablesTest : public SandboxTest {
+  protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        memset(&folderVariables, 0, sizeof folderVariables);
+    }
+};
+
+TEST_F(FolderVariablesTest, ExpandsTheLowerCaseLettersOnly) {
+    SetFolder(folderVariables.programFilesDir, "C:\\Program Files");
+    SetFolder(folderVariables.windowsDir, "C:\\Windows");
+    SetFolder(folderVariables.systemDir, "C:\\Windows\\system32");
+    SetFolder(folderVariables.targetDir, "D:\\Apps\\Demo");
+    SetFolder(folderVariables.rootDir, "\\Demo");
+    struct {
+        const char* text;
+        const char* expanded;
+    } cases[] = {
+        {"%p%r", "C:\\Program Files\\Demo"},
+        {"%t\\notes.txt", "D:\\Apps\\Demo\\notes.txt"},
+        {"%w|%s", "C:\\Windows|C:\\Windows\\system32"},
+        {"%%", ""},
+        {"50%", "50"},
+        {"%x1", "1"},
+        {"%P", ""},
+        {"", ""},
+        {"plain", "plain"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(c.expanded, ExpandPath(c.text)) << c.text;
+
+    // A value is not scanned again: a typed %p in the target stays as it is.
+    SetFolder(folderVariables.targetDir, "%p\\Demo");
+    EXPECT_STREQ("%p\\Demo\\x", ExpandPath("%t\\x"));
+
+    // One shared result: the first result now holds the second.
+    const char* first = ExpandPath("%t");
+    ExpandPath("%w");
+    EXPECT_STREQ("C:\\Windows", first);
+}
+
+TEST_F(FolderVariablesTest, LongExpansionsAndFoldersAreCut) {
+    SetFolder(folderVariables.targetDir, std::string(300, 't').c_str());
+    EXPECT_EQ(259u, strlen(folderVariables.targetDir));
+    std::string text;
+    for (int i = 0; i < 20; i++) text += "%t";
+    EXPECT_EQ(4095u, strlen(ExpandPath(text.c_str())));
+}
+
+TEST_F(FolderVariablesTest, LoadReadsRegistrySystemAndScript) {
+    SetStandardFolders();
+    SimSetWindowsDirectory("C:\\WINNT");
+    ParseOrFail("RootDirectory(\"\\Demo\");TargetDirectory(\"%p%r\");");
+    LoadFolderVariables();
+    EXPECT_STREQ("C:\\Program Files", folderVariables.programFilesDir);
+    EXPECT_STREQ("C:\\Start\\Programs", folderVariables.programsDir);
+    EXPECT_STREQ("C:\\Desk", folderVariables.desktopDir);
+    EXPECT_STREQ("C:\\WINNT", folderVariables.windowsDir);
+    EXPECT_STREQ("C:\\Windows\\system32", folderVariables.systemDir);
+    EXPECT_STREQ("\\Demo", folderVariables.rootDir);
+    EXPECT_STREQ("C:\\Program Files\\Demo", folderVariables.targetDir);
+    // Read with KEY_READ; every opened key is closed.
+    std::vector<SimCall> opens = SimCallsNamed("RegOpenKeyEx");
+    ASSERT_EQ(3u, opens.size());
+    EXPECT_EQ("0x20019", opens[0].args[3]);
+    EXPECT_EQ(3u, SimCallsNamed("RegCloseKey").size());
+}
+
+TEST_F(FolderVariablesTest, MissingStatementsAndBadValuesGiveEmptyFolders) {
+    // No RootDirectory or TargetDirectory; %t in the target is still empty.
+    ParseOrFail("TargetDirectory(\"%t\\Sub\");");
+    LoadFolderVariables();
+    EXPECT_STREQ("", folderVariables.programFilesDir); // key missing
+    EXPECT_STREQ("", folderVariables.rootDir);
+    EXPECT_STREQ("\\Sub", folderVariables.targetDir);
+
+    FreeCommandList();
+    ParseOrFail("Title(\"x\");");
+    const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    // A value too long for the folder, and one stored without its NUL.
+    SimSetRegistryString(2, key, "ProgramFilesDir", std::string(300, 'p'));
+    const char* shell = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SimSetRegistryValue(1, shell, "Programs", 1, {'A', 'B'});
+    strcpy(folderVariables.programsDir, "stale text");
+    LoadFolderVariables();
+    EXPECT_STREQ("", folderVariables.programFilesDir);
+    EXPECT_STREQ("AB", folderVariables.programsDir);
+    EXPECT_STREQ("", folderVariables.targetDir);
+}
+
+} // namespace
