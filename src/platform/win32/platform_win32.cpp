@@ -1,0 +1,151 @@
+// platform_win32.cpp: platform.h on Windows, each function forwarded to its Win32 call.
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+static int silentMode;
+
+long PlatformRegOpenKeyEx(PlatformKey root, const char* subKey, uint32_t options, uint32_t access,
+                          PlatformKey* result) {
+    return RegOpenKeyExA((HKEY)root, subKey, options, access, (PHKEY)result);
+}
+
+long PlatformRegQueryValueEx(PlatformKey key, const char* valueName, uint32_t* type, uint8_t* data,
+                             uint32_t* size) {
+    return RegQueryValueExA((HKEY)key, valueName, 0, (LPDWORD)type, data, (LPDWORD)size);
+}
+
+long PlatformRegCreateKey(PlatformKey root, const char* subKey, PlatformKey* result) {
+    return RegCreateKeyA((HKEY)root, subKey, (PHKEY)result);
+}
+
+long PlatformRegSetValueEx(PlatformKey key, const char* valueName, uint32_t type,
+                           const uint8_t* data, uint32_t size) {
+    return RegSetValueExA((HKEY)key, valueName, 0, type, data, size);
+}
+
+long PlatformRegCloseKey(PlatformKey key) {
+    return RegCloseKey((HKEY)key);
+}
+
+uint32_t PlatformGetCurrentDirectory(uint32_t size, char* buffer) {
+    return GetCurrentDirectoryA(size, buffer);
+}
+
+int PlatformSetCurrentDirectory(const char* path) {
+    return SetCurrentDirectoryA(path);
+}
+
+int PlatformCreateDirectory(const char* path) {
+    return CreateDirectoryA(path, 0);
+}
+
+int PlatformRemoveDirectory(const char* path) {
+    return RemoveDirectoryA(path);
+}
+
+int PlatformCopyFile(const char* source, const char* destination, int failIfExists) {
+    return CopyFileA(source, destination, failIfExists);
+}
+
+int PlatformDeleteFile(const char* path) {
+    return DeleteFileA(path);
+}
+
+uint32_t PlatformGetWindowsDirectory(char* buffer, uint32_t size) {
+    return GetWindowsDirectoryA(buffer, size);
+}
+
+uint32_t PlatformGetSystemDirectory(char* buffer, uint32_t size) {
+    return GetSystemDirectoryA(buffer, size);
+}
+
+uint32_t PlatformGetTempPath(uint32_t size, char* buffer) {
+    return GetTempPathA(size, buffer);
+}
+
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
+    return GetModuleFileNameA(0, buffer, size);
+}
+
+uint32_t PlatformGetTickCount(void) {
+    return GetTickCount();
+}
+
+void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {
+    // A folder too long for the pattern is not listed rather than listed cut.
+    char pattern[MAX_PATH];
+    int length = lstrlenA(folder);
+    if (length + 2 >= MAX_PATH) return;
+    lstrcpyA(pattern, folder);
+    lstrcpyA(pattern + length, length && folder[length - 1] == '\\' ? "*" : "\\*");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) visit(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+FILE* PlatformOpenFile(const char* path, const char* mode) {
+    return fopen(path, mode);
+}
+
+int32_t PlatformCoInitialize(void) {
+    return CoInitialize(0);
+}
+
+void PlatformCoUninitialize(void) {
+    CoUninitialize();
+}
+
+int32_t PlatformCreateShellLink(PlatformShellLink* link) {
+    return CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link);
+}
+
+int32_t PlatformShellLinkSetPath(PlatformShellLink link, const char* path) {
+    return ((IShellLinkA*)link)->SetPath(path);
+}
+
+int32_t PlatformShellLinkSetDescription(PlatformShellLink link, const char* description) {
+    return ((IShellLinkA*)link)->SetDescription(description);
+}
+
+int32_t PlatformShellLinkQueryPersistFile(PlatformShellLink link, PlatformPersistFile* file) {
+    return ((IShellLinkA*)link)->QueryInterface(IID_IPersistFile, file);
+}
+
+int32_t PlatformPersistFileSave(PlatformPersistFile file, const uint16_t* path, int remember) {
+    return ((IPersistFile*)file)->Save((LPCOLESTR)path, remember);
+}
+
+void PlatformReleasePersistFile(PlatformPersistFile file) {
+    ((IPersistFile*)file)->Release();
+}
+
+void PlatformReleaseShellLink(PlatformShellLink link) {
+    ((IShellLinkA*)link)->Release();
+}
+
+int PlatformAnsiToWide(const char* text, uint16_t* wide, int wideSize) {
+    return MultiByteToWideChar(CP_ACP, 0, text, -1, (LPWSTR)wide, wideSize);
+}
+
+int PlatformMessageBox(const char* text, const char* caption, uint32_t type) {
+    if (silentMode) return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    return MessageBoxA(0, text, caption, type);
+}
+
+void PlatformSetSilent(int silent) {
+    silentMode = silent;
+}
+
+void PlatformExit(int code) {
+    // ExitProcess skips the C runtime's exit, so its buffered streams are
+    // written out here.
+    fflush(0);
+    ExitProcess((UINT)code);
+}
