@@ -3,12 +3,16 @@
 function(vantorel_stub_options target)
     target_compile_options(${target} PRIVATE
         $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-        -fno-unwind-tables -ffunction-sections -fdata-sections -fno-stack-protector
+        -fno-unwind-tables -ffunction-sections -fno-stack-protector
         -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
+    # mingw would route printf-style calls to its own formatter, which lives in
+    # a library the stub does not link; msvcrt has them all.
+    target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
     target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN VANTOREL_STUB)
     target_link_options(${target} PRIVATE -nostartfiles -nostdlib -s -Wl,--gc-sections
         -Wl,--file-alignment,512 -Wl,--section-alignment,4096 -Wl,--disable-reloc-section
         -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
-        -Wl,-e,${VANTOREL_ENTRY})
+        -Wl,-e,${VANTOREL_ENTRY} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 comctl32 uuid gcc)
 endfunction()
