@@ -1,0 +1,149 @@
+// installer_dialog.cpp: the installer's dialog and the window operations of installer_ui.h.
+//
+// Without a dialog (silent mode) the dialog window is null: the control
+// operations then act on no window and do nothing, and the message boxes go
+// through the platform, which answers them without showing anything.
+#include "frontend/install_controller.h"
+#include "platform/installer_ui.h"
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+enum {
+    DialogTemplate = 102,
+    DrivesFolder = 0x11, // CSIDL_DRIVES: the computer's drives
+};
+
+static const char Caption[] = "Vantorel";
+
+static HWND dialog;
+
+static HWND Control(int id) {
+    return GetDlgItem(dialog, id);
+}
+
+static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        dialog = window;
+        OnInit();
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    switch (LOWORD(wParam)) {
+    case InstallButton:
+        OnInstall();
+        break;
+    case CancelButton:
+        OnCancel();
+        break;
+    case AboutButton:
+        OnAbout();
+        break;
+    case BrowseButton:
+        OnBrowse();
+        break;
+    }
+    return TRUE;
+}
+
+void UiSetStatusText(const char* text) {
+    SetWindowTextA(Control(StatusText), text);
+}
+
+void UiSetProgress(int percent) {
+    SendMessageA(Control(ProgressBar), PBM_SETPOS, (WPARAM)percent, 0);
+}
+
+void UiSetProgressRange(int low, int high) {
+    SendMessageA(Control(ProgressBar), PBM_SETRANGE, 0, MAKELPARAM(low, high));
+}
+
+void UiShowInfo(const char* text) {
+    PlatformMessageBox(text, Caption, MB_OK | MB_ICONINFORMATION);
+}
+
+int UiAskYesNo(const char* text) {
+    return PlatformMessageBox(text, Caption, MB_YESNO | MB_ICONQUESTION) != IDNO;
+}
+
+void UiShowFatal(const char* text) {
+    PlatformMessageBox(text, Caption, MB_OK | MB_ICONHAND);
+    PlatformExit(-1);
+}
+
+void UiShowAbout(const char* text) {
+    if (dialog) MessageBoxA(dialog, text, Caption, MB_OK | MB_ICONINFORMATION);
+}
+
+void UiGetTargetText(char* buffer) {
+    buffer[0] = 0; // GetWindowTextA leaves it alone when there is no window
+    GetWindowTextA(Control(TargetEdit), buffer, UiTextSize);
+}
+
+void UiSetTargetText(const char* text) {
+    SetWindowTextA(Control(TargetEdit), text);
+}
+
+void UiSetControlEnabled(int control, int enabled) {
+    EnableWindow(Control(control), enabled);
+}
+
+// WM_NEXTDLGCTL rather than SetFocus: it also makes a focused push button the
+// default one, so that Enter presses "Finish" once it has the focus; after a
+// bare SetFocus, Enter would still go to the disabled Install button.
+void UiFocusControl(int control) {
+    SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)Control(control), TRUE);
+}
+
+void UiSetCancelCaption(const char* text) {
+    SetWindowTextA(Control(CancelButton), text);
+}
+
+void UiBringToFront(void) {
+    SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void UiCloseDialog(void) {
+    EndDialog(dialog, 0);
+}
+
+void UiRunDialog(void) {
+    InitCommonControls();
+    DialogBoxParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(DialogTemplate), 0, DialogProcedure, 0);
+    dialog = 0;
+}
+
+// The box writes the chosen item's display name and path into buffers of its
+// own: only a file-system path reaches the caller's buffer, so an item without
+// one (a printer, the drives folder itself) leaves it as it was.
+int UiBrowseForFolder(const char* title, char* buffer) {
+    IMalloc* allocator;
+    if (FAILED(SHGetMalloc(&allocator))) return 0;
+    // The folder box is a COM client, which wants COM started on this thread.
+    HRESULT com = CoInitialize(0);
+    int chosen = 0;
+    LPITEMIDLIST drives;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(dialog, DrivesFolder, &drives))) {
+        char displayName[MAX_PATH];
+        char path[MAX_PATH];
+        BROWSEINFOA info = {};
+        info.hwndOwner = dialog;
+        info.pidlRoot = drives;
+        info.pszDisplayName = displayName;
+        info.lpszTitle = title;
+        LPITEMIDLIST item = SHBrowseForFolderA(&info);
+        if (item) {
+            if (SHGetPathFromIDListA(item, path) && path[0]) {
+                lstrcpynA(buffer, path, UiTextSize);
+                chosen = 1;
+            }
+            allocator->Free(item);
+        }
+        allocator->Free(drives);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    allocator->Release();
+    return chosen;
+}

@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""make_icon.py: draws the installer's icon (a package with an arrow going in) as a 32x32 16-colour ICO.
+
+usage: make_icon.py OUT.ico          write the icon
+       make_icon.py --check FILE     exit 1 unless FILE holds exactly what this script draws
+"""
+import struct
+import sys
+
+SIZE = 32
+TRANSPARENT = None
+
+# The 16 colours of the classic Windows palette, as (red, green, blue).
+PALETTE = [
+    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
+    (0x00, 0x00, 0x80), (0x80, 0x00, 0x80), (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0),
+    (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
+    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
+]
+BLACK, DARK_GREEN, OLIVE, GRAY, LIME, YELLOW, WHITE = 0, 2, 3, 8, 10, 11, 15
+
+
+def draw():
+    pixels = [[TRANSPARENT] * SIZE for _ in range(SIZE)]
+
+    def box(left, top, right, bottom, fill, outline=BLACK):
+        for y in range(top, bottom + 1):
+            for x in range(left, right + 1):
+                edge = x in (left, right) or y in (top, bottom)
+                pixels[y][x] = outline if edge else fill
+
+    # The box: its open top seen from a little above, then its front face with a label.
+    box(4, 13, 27, 18, YELLOW)
+    box(7, 15, 24, 17, GRAY, GRAY)
+    box(4, 18, 27, 30, OLIVE)
+    box(17, 23, 24, 27, WHITE)
+    for x in range(19, 23):
+        pixels[25][x] = BLACK
+
+    # The arrow, pointing down into the box.
+    box(13, 1, 18, 9, LIME, DARK_GREEN)
+    for y in range(9, 17):
+        left, right = y, 31 - y
+        for x in range(left, right + 1):
+            edge = x in (left, right) or y == 9 and not 13 < x < 18
+            pixels[y][x] = DARK_GREEN if edge else LIME
+    return pixels
+
+
+def encode(pixels):
+    # Rows are stored bottom up: the colour indices at 4 bits a pixel, then
+    # the mask at 1 bit a pixel (set where the picture is transparent).
+    colours = b""
+    mask = b""
+    for row in reversed(pixels):
+        indices = [0 if p is TRANSPARENT else p for p in row]
+        colours += bytes(indices[i] << 4 | indices[i + 1] for i in range(0, SIZE, 2))
+        bits = 0
+        for p in row:
+            bits = bits << 1 | (p is TRANSPARENT)
+        mask += bits.to_bytes(SIZE // 8, "big")
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
+    header = struct.pack("<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 4, 0,
+                         len(colours) + len(mask), 0, 0, 16, 0)
+    image = header + palette + colours + mask
+    directory = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
+    return directory + entry + image
+
+
+def main(args):
+    data = encode(draw())
+    if len(args) == 2 and args[0] == "--check":
+        with open(args[1], "rb") as f:
+            same = f.read() == data
+        if not same:
+            print(f"{args[1]} differs from what make_icon.py draws", file=sys.stderr)
+        return 0 if same else 1
+    if len(args) != 1:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    with open(args[0], "wb") as f:
+        f.write(data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
