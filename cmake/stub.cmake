@@ -18,8 +18,13 @@ add_executable(vantorel_image WIN32 ${VANTOREL_PORTABLE_SOURCES} ${VANTOREL_WIN3
 target_include_directories(vantorel_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
 vantorel_stub_options(vantorel_image)
 
-add_custom_command(TARGET vantorel_image POST_BUILD
+# The padded stub is a build step of its own: when it fails, the next build
+# runs it again instead of taking the image as done.
+set(VANTOREL_STUB ${CMAKE_BINARY_DIR}/vantorel.exe)
+add_custom_command(OUTPUT ${VANTOREL_STUB} ${VANTOREL_STUB}.size
     COMMAND ${CMAKE_COMMAND} -DIMAGE=$<TARGET_FILE:vantorel_image>
-            -DOUT=${CMAKE_BINARY_DIR}/vantorel.exe -DSIZE=${VANTOREL_STUB_SIZE}
+            -DOUT=${VANTOREL_STUB} -DSIZE=${VANTOREL_STUB_SIZE}
             -P ${CMAKE_SOURCE_DIR}/cmake/pad_stub.cmake
+    DEPENDS vantorel_image ${CMAKE_SOURCE_DIR}/cmake/pad_stub.cmake
     VERBATIM)
+add_custom_target(vantorel ALL DEPENDS ${VANTOREL_STUB})
