@@ -1,6 +1,199 @@
-// build_command.cpp: vantorel-pack build.
+// build_command.cpp: vantorel-pack build, which makes an installer from the stub, a
+// script and an ARJ archive (or files, which it archives itself).
 #include "tools/pack/commands.h"
 
-int BuildCommand(int, char**) {
-    return Fail("build: not available yet");
+#include "script/command_records.h"
+#include "script/package_layout.h"
+#include "script/script_reader.h"
+#include "tools/pack/arj_writer.h"
+#include "tools/pack/package_file.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+static const char Help[] =
+    "usage: vantorel-pack build -o OUT [--stub STUB] SCRIPT (ARCHIVE.arj | FILE...)\n"
+    "\n"
+    "Writes the installer OUT: the stub, then the installation script and the archive\n"
+    "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
+    "given files, they are stored in a new archive under their base names.\n"
+    "\n"
+    "  -o OUT       the installer to write (replaced only when the build succeeds)\n"
+    "  --stub STUB  the installer stub, exactly 24576 bytes; by default\n"
+    "               ../win32/vantorel.exe beside this program's folder\n"
+    "\n"
+    "The script must parse as the installer parses it, and the archive must start\n"
+    "with an ARJ main header. On any error nothing is written; exit code 1.\n";
+
+enum {
+    ArchiveSearchLimit = 500000, // the installer looks for the archive before this offset
+    MaxStoredName = 511,         // the installer's name buffer, less its NUL
+    MaxEntrySize = 0x7FFFFFFF,   // sizes with the top bit set are not read
+};
+
+namespace {
+
+struct BuildArguments {
+    std::string out;
+    std::string stub;
+    std::string script;
+    std::vector<std::string> inputs;
+};
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Folder(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool EndsWithArj(const std::string& path) {
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".arj") == 0;
+}
+
+// ../win32/vantorel.exe seen from the folder of this program, where the
+// builds put the host tool and the stub side by side.
+std::string DefaultStub() {
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return "../win32/vantorel.exe";
+    self[length] = 0;
+    return Folder(self) + "/../win32/vantorel.exe";
+}
+
+// Empty when the arguments are usable, otherwise the complaint.
+std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
+    bool options = true;
+    for (int i = 0; i < argc; i++) {
+        std::string arg = argv[i];
+        if (options && (arg == "-o" || arg == "--stub")) {
+            if (i + 1 == argc) return arg + " needs a value";
+            (arg == "-o" ? a->out : a->stub) = argv[++i];
+        } else if (options && arg == "--") {
+            options = false;
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            return "unknown option " + arg;
+        } else if (a->script.empty()) {
+            a->script = arg;
+        } else {
+            a->inputs.push_back(arg);
+        }
+    }
+    if (a->out.empty()) return "no output named (-o OUT)";
+    if (a->script.empty()) return "no script named";
+    if (a->inputs.empty()) return "no archive or files named";
+    if (a->stub.empty()) a->stub = DefaultStub();
+    return "";
+}
+
+std::string CheckScript(const std::string& path, const std::string& script) {
+    if (script.empty()) return "script " + path + " is empty";
+    int result = ParseScriptText(script.data(), (uint32_t)script.size());
+    FreeCommandList();
+    if (result != 0)
+        return "script " + path +
+               " does not parse (the installer would stop: Error parsing installation script.)";
+    // The installer searches for the archive only before a fixed offset.
+    if (PackageDataOffset + 8 + script.size() >= ArchiveSearchLimit)
+        return "script " + path + " is too long: the archive behind it would start past offset " +
+               std::to_string(ArchiveSearchLimit);
+    return "";
+}
+
+// Stores the files under their base names; Windows would let two names that
+// differ only in case overwrite each other, so those are refused.
+std::string ArchiveFiles(const std::vector<std::string>& paths, const std::string& out,
+                         std::string* archive) {
+    std::vector<ArjFile> files;
+    for (const std::string& path : paths) {
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0) return "cannot read " + path;
+        if (!S_ISREG(info.st_mode)) return path + " is not a plain file";
+        ArjFile file;
+        file.name = BaseName(path);
+        if (file.name.size() > MaxStoredName)
+            return path + ": name longer than " + std::to_string(MaxStoredName) + " characters";
+        for (const ArjFile& other : files)
+            if (strcasecmp(other.name.c_str(), file.name.c_str()) == 0)
+                return "two files named " + file.name +
+                       " (names are matched without regard to case)";
+        if (!ReadWholeFile(path, &file.data)) return "cannot read " + path;
+        if (file.data.size() > MaxEntrySize) return path + " is too large for the archive";
+        file.dosTime = DosTime(info.st_mtime);
+        files.push_back(file);
+    }
+    std::string name = BaseName(out);
+    size_t dot = name.find_last_of('.');
+    *archive =
+        MakeStoredArchive((dot == std::string::npos ? name : name.substr(0, dot)) + ".arj", files);
+    return "";
+}
+
+// Writes beside the output under a temporary name and renames it into place,
+// so that a failure leaves no output and an old one untouched.
+std::string WriteOutput(const std::string& out, const std::string& bytes) {
+    std::string temp = Folder(out) + "/." + BaseName(out) + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0) return "cannot write " + out;
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    if (!WriteWholeFile(name.data(), bytes) || rename(name.data(), out.c_str()) != 0) {
+        unlink(name.data());
+        return "cannot write " + out;
+    }
+    return "";
+}
+
+std::string Build(const BuildArguments& a) {
+    std::string stub, script, archive;
+    if (!ReadWholeFile(a.stub, &stub)) return "cannot read stub " + a.stub;
+    if (stub.size() != PackageDataOffset)
+        return "stub " + a.stub + " is " + std::to_string(stub.size()) +
+               " bytes; an installer stub is exactly " + std::to_string(PackageDataOffset) +
+               " bytes";
+    if (!ReadWholeFile(a.script, &script)) return "cannot read script " + a.script;
+    std::string problem = CheckScript(a.script, script);
+    if (!problem.empty()) return problem;
+    if (a.inputs.size() == 1 && EndsWithArj(a.inputs[0])) {
+        if (!ReadWholeFile(a.inputs[0], &archive)) return "cannot read " + a.inputs[0];
+        problem = CheckArchiveStart(archive);
+        if (!problem.empty()) return a.inputs[0] + " is not an ARJ archive: it " + problem;
+    } else {
+        problem = ArchiveFiles(a.inputs, a.out, &archive);
+        if (!problem.empty()) return problem;
+    }
+    return WriteOutput(a.out, MakePackage(stub, script, archive));
+}
+
+} // namespace
+
+int BuildCommand(int argc, char** argv) {
+    for (int i = 0; i < argc; i++) {
+        if (!strcmp(argv[i], "--")) break;
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            fputs(Help, stdout);
+            return 0;
+        }
+    }
+    BuildArguments arguments;
+    std::string problem = ReadArguments(argc, argv, &arguments);
+    if (!problem.empty())
+        return Fail("build: %s (see vantorel-pack build --help)", problem.c_str());
+    problem = Build(arguments);
+    if (!problem.empty()) return Fail("build: %s", problem.c_str());
+    return 0;
 }

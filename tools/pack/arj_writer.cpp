@@ -1,0 +1,134 @@
+// arj_writer.cpp: writes ARJ archives of stored files and checks an archive's first header.
+#include "tools/pack/arj_writer.h"
+
+#include <time.h>
+
+namespace {
+
+enum : uint32_t {
+    HeaderId = 0xEA60,     // the bytes 0x60 0xEA
+    MaxBasicHeader = 2600, // the most a reader accepts
+    FixedPartSize = 30,    // the basic header up to the name
+    ArchiverVersion = 11,  // as written by ARJ 2.7x
+    MinVersion = 1,        // stored entries need nothing newer
+    HostOsUnix = 2,        // names and bytes are used as stored
+    MethodStored = 0,
+    TypeBinary = 0,
+    TypeMainHeader = 2,
+    UnixRegularFile = 0100644,
+};
+
+void Put8(std::string* out, uint32_t value) {
+    *out += (char)(value & 0xFF);
+}
+void Put16(std::string* out, uint32_t value) {
+    Put8(out, value);
+    Put8(out, value >> 8);
+}
+void Put32(std::string* out, uint32_t value) {
+    Put16(out, value);
+    Put16(out, value >> 16);
+}
+
+struct HeaderFields {
+    uint32_t fileType;
+    uint32_t dosTime;
+    uint32_t compressedSize;
+    uint32_t originalSize;
+    uint32_t fileCrc;
+    uint32_t fileMode;
+};
+
+// One header: id, basic header size, basic header (fixed part, name, empty
+// comment), its CRC-32, and a zero extended-header size.
+std::string Header(const HeaderFields& f, const std::string& name) {
+    std::string basic;
+    Put8(&basic, FixedPartSize);
+    Put8(&basic, ArchiverVersion);
+    Put8(&basic, MinVersion);
+    Put8(&basic, HostOsUnix);
+    Put8(&basic, 0); // flags: not garbled
+    Put8(&basic, MethodStored);
+    Put8(&basic, f.fileType);
+    Put8(&basic, 0); // reserved
+    Put32(&basic, f.dosTime);
+    Put32(&basic, f.compressedSize);
+    Put32(&basic, f.originalSize);
+    Put32(&basic, f.fileCrc);
+    Put16(&basic, 0); // entry position
+    Put16(&basic, f.fileMode);
+    Put16(&basic, 0); // host data
+    basic += name;
+    basic += '\0';
+    basic += '\0'; // comment
+    std::string out;
+    Put16(&out, HeaderId);
+    Put16(&out, (uint32_t)basic.size());
+    out += basic;
+    Put32(&out, ArjCrc32(basic.data(), basic.size()));
+    Put16(&out, 0);
+    return out;
+}
+
+uint32_t Read16(const std::string& bytes, size_t at) {
+    return (uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8;
+}
+
+uint32_t Read32(const std::string& bytes, size_t at) {
+    return Read16(bytes, at) | Read16(bytes, at + 2) << 16;
+}
+
+} // namespace
+
+uint32_t ArjCrc32(const void* bytes, size_t count) {
+    static uint32_t table[256];
+    if (!table[1]) {
+        for (uint32_t i = 0; i < 256; i++) {
+            uint32_t r = i;
+            for (int bit = 0; bit < 8; bit++) r = r & 1 ? r >> 1 ^ 0xEDB88320u : r >> 1;
+            table[i] = r;
+        }
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    const uint8_t* p = (const uint8_t*)bytes;
+    for (size_t i = 0; i < count; i++) crc = crc >> 8 ^ table[(crc ^ p[i]) & 0xFF];
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::string MakeStoredArchive(const std::string& archiveName, const std::vector<ArjFile>& files) {
+    uint32_t newest = DosTime(0);
+    for (const ArjFile& file : files)
+        if (file.dosTime > newest) newest = file.dosTime;
+    std::string out = Header({TypeMainHeader, newest, 0, 0, 0, 0}, archiveName);
+    for (const ArjFile& file : files) {
+        uint32_t size = (uint32_t)file.data.size();
+        uint32_t crc = ArjCrc32(file.data.data(), file.data.size());
+        out += Header({TypeBinary, file.dosTime, size, size, crc, UnixRegularFile}, file.name);
+        out += file.data;
+    }
+    Put16(&out, HeaderId);
+    Put16(&out, 0);
+    return out;
+}
+
+std::string CheckArchiveStart(const std::string& bytes) {
+    if (bytes.size() < 4 || Read16(bytes, 0) != HeaderId)
+        return "does not start with an ARJ header";
+    uint32_t size = Read16(bytes, 2);
+    if (size == 0) return "starts with an end-of-archive header";
+    if (size > MaxBasicHeader) return "has a first header larger than 2600 bytes";
+    if (bytes.size() < 4 + size + 4) return "ends inside its first header";
+    if (ArjCrc32(bytes.data() + 4, size) != Read32(bytes, 4 + size))
+        return "has a first header whose CRC does not match";
+    return "";
+}
+
+uint32_t DosTime(int64_t unixTime) {
+    time_t t = (time_t)unixTime;
+    struct tm local;
+    if (!localtime_r(&t, &local) || local.tm_year < 80) return 1u << 21 | 1u << 16; // 1980-01-01
+    if (local.tm_year > 80 + 127) local.tm_year = 80 + 127;
+    return (uint32_t)(local.tm_year - 80) << 25 | (uint32_t)(local.tm_mon + 1) << 21 |
+           (uint32_t)local.tm_mday << 16 | (uint32_t)local.tm_hour << 11 |
+           (uint32_t)local.tm_min << 5 | (uint32_t)local.tm_sec / 2;
+}
