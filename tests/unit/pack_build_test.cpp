@@ -1,0 +1,277 @@
+// Tests of vantorel-pack build: what it refuses, and the packages it writes.
+#include "script/package_layout.h"
+#include "tests/unit/pack_runner.h"
+#include "tools/pack/arj_writer.h"
+#include "tools/pack/package_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <dirent.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char GoodScript[] = "Title (\"Demo\");\r\nNumFiles (2);\r\n"
+                          "MoveFile (\"a.txt\", \"%t\\a.txt\");\r\n";
+
+// A fresh folder per test, so that leftovers can be counted.
+class PackBuild : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vantorel-build-test-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        dir = pattern;
+        ASSERT_TRUE(WriteWholeFile(Path("stub.exe"), PlaceholderStub()));
+        ASSERT_TRUE(WriteWholeFile(Path("script.txt"), GoodScript));
+    }
+    void TearDown() override { ASSERT_EQ(0, system(("rm -rf " + dir).c_str())); }
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        DIR* d = opendir(dir.c_str());
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // An archive made by the arj archiver itself from files written here.
+    std::string ArjArchive() {
+        EXPECT_TRUE(WriteWholeFile(Path("a.txt"), "first file\n"));
+        EXPECT_TRUE(WriteWholeFile(Path("b.bin"), std::string("\0\1\2\3\xff", 5)));
+        std::string command =
+            "cd " + dir + " && arj a -m1 -y made.arj a.txt b.bin >/dev/null 2>&1 && rm a.txt b.bin";
+        EXPECT_EQ(0, system(command.c_str())) << "the arj archiver is needed";
+        std::string archive;
+        EXPECT_TRUE(ReadWholeFile(Path("made.arj"), &archive));
+        return archive;
+    }
+    std::string dir;
+};
+
+uint32_t Read16(const std::string& bytes, size_t at) {
+    return (uint8_t)bytes.at(at) | (uint32_t)(uint8_t)bytes.at(at + 1) << 8;
+}
+uint32_t Read32(const std::string& bytes, size_t at) {
+    return Read16(bytes, at) | Read16(bytes, at + 2) << 16;
+}
+
+struct Entry {
+    std::string name;
+    uint32_t method, hostOs, fileType, minVersion;
+    std::string data;
+    uint32_t crc;
+};
+
+// Walks the headers of a stored-only archive; every header's CRC must match.
+std::vector<Entry> ReadStoredArchive(const std::string& archive, std::string* mainName) {
+    std::vector<Entry> entries;
+    size_t at = 0;
+    for (bool main = true;; main = false) {
+        EXPECT_EQ(0xEA60u, Read16(archive, at)) << "header id at " << at;
+        uint32_t size = Read16(archive, at + 2);
+        if (size == 0) {
+            EXPECT_FALSE(main) << "the first header must not end the archive";
+            EXPECT_EQ(at + 4, archive.size()) << "nothing behind the end header";
+            return entries;
+        }
+        std::string basic = archive.substr(at + 4, size);
+        EXPECT_EQ(ArjCrc32(basic.data(), basic.size()), Read32(archive, at + 4 + size));
+        EXPECT_EQ(0u, Read16(archive, at + 8 + size)) << "no extended headers";
+        at += 10 + size;
+        Entry e;
+        e.name = basic.c_str() + (uint8_t)basic[0];
+        e.minVersion = (uint8_t)basic[2];
+        e.hostOs = (uint8_t)basic[3];
+        e.method = (uint8_t)basic[5];
+        e.fileType = (uint8_t)basic[6];
+        uint32_t compressed = Read32(basic, 12);
+        EXPECT_EQ(compressed, Read32(basic, 16)) << "stored: both sizes agree";
+        e.crc = Read32(basic, 20);
+        if (main) {
+            *mainName = e.name;
+            EXPECT_EQ(2u, e.fileType);
+            continue;
+        }
+        e.data = archive.substr(at, compressed);
+        at += compressed;
+        entries.push_back(e);
+    }
+}
+
+TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
+    ASSERT_TRUE(WriteWholeFile(Path("short.exe"), std::string(PackageDataOffset - 1, 'M')));
+    ASSERT_TRUE(WriteWholeFile(Path("long.exe"), std::string(PackageDataOffset + 1, 'M')));
+    ASSERT_TRUE(WriteWholeFile(Path("bad.txt"), "Foo(1,2,3,4,5,6,7);")); // seven arguments
+    ASSERT_TRUE(WriteWholeFile(Path("empty.txt"), ""));
+    ASSERT_TRUE(WriteWholeFile(Path("junk.arj"), "PK\3\4 not an ARJ archive at all"));
+    std::string good = MakeStoredArchive("x.arj", {{"a.txt", "data", DosTime(0)}});
+    std::string badCrc = good;
+    badCrc[10] ^= 1; // inside the main header's basic header
+    ASSERT_TRUE(WriteWholeFile(Path("crc.arj"), badCrc));
+    ASSERT_TRUE(WriteWholeFile(Path("end.arj"), std::string("\x60\xEA\0\0", 4)));
+    std::string huge = good;
+    huge[2] = (char)(2601 & 0xFF);
+    huge[3] = (char)(2601 >> 8);
+    ASSERT_TRUE(WriteWholeFile(Path("huge.arj"), huge));
+    ASSERT_TRUE(WriteWholeFile(Path("cut.arj"), good.substr(0, 20)));
+    ASSERT_TRUE(WriteWholeFile(Path("A.TXT"), "one"));
+    ASSERT_TRUE(mkdir(Path("sub").c_str(), 0755) == 0);
+    ASSERT_TRUE(WriteWholeFile(Path("sub/a.txt"), "other"));
+    ASSERT_TRUE(WriteWholeFile(Path("out.exe"), "an older installer"));
+    const std::vector<std::string> before = Files();
+
+    std::string s = " " + Path("script.txt") + " ";
+    struct Case {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"--stub " + Path("short.exe") + s + Path("crc.arj"), "is 24575 bytes; an installer stub"},
+        {"--stub " + Path("long.exe") + s + Path("crc.arj"), "is 24577 bytes"},
+        {"--stub " + Path("none.exe") + s + Path("A.TXT"), "cannot read stub"},
+        {"--stub " + Path("stub.exe") + " " + Path("bad.txt") + " " + Path("A.TXT"),
+         "does not parse"},
+        {"--stub " + Path("stub.exe") + " " + Path("empty.txt") + " " + Path("A.TXT"), "is empty"},
+        {"--stub " + Path("stub.exe") + s + Path("junk.arj"), "does not start with an ARJ header"},
+        {"--stub " + Path("stub.exe") + s + Path("crc.arj"), "CRC does not match"},
+        {"--stub " + Path("stub.exe") + s + Path("end.arj"), "end-of-archive header"},
+        {"--stub " + Path("stub.exe") + s + Path("huge.arj"), "larger than 2600 bytes"},
+        {"--stub " + Path("stub.exe") + s + Path("cut.arj"), "ends inside its first header"},
+        {"--stub " + Path("stub.exe") + s + Path("A.TXT") + " " + Path("sub/a.txt"),
+         "two files named a.txt"},
+        {"--stub " + Path("stub.exe") + s + Path("sub"), "is not a plain file"},
+        {"--stub " + Path("stub.exe") + s + Path("missing.bin"), "cannot read"},
+        {"--stub " + Path("stub.exe") + s, "no archive or files named"},
+        {"--stub " + Path("stub.exe") + " --frob" + s + Path("A.TXT"), "unknown option --frob"},
+    };
+    for (const Case& c : cases) {
+        PackRun run = RunPack("build -o " + Path("out.exe") + " " + c.arguments);
+        EXPECT_EQ(1, run.exitCode) << c.arguments;
+        std::string err = run.out.substr(run.out.find("--stderr--") + 10);
+        EXPECT_EQ(0u, err.find("vantorel-pack: build: ")) << err;
+        EXPECT_NE(std::string::npos, err.find(c.message)) << err;
+        EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << "one line: " << err;
+        EXPECT_EQ(before, Files()) << "no output, no temporary file: " << c.arguments;
+        std::string out;
+        ASSERT_TRUE(ReadWholeFile(Path("out.exe"), &out));
+        EXPECT_EQ("an older installer", out) << "the old output stays";
+    }
+    EXPECT_EQ(1, RunPack("build " + Path("script.txt") + " " + Path("A.TXT")).exitCode) << "no -o";
+}
+
+TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
+    std::string archive = ArjArchive();
+    PackRun run = RunPack("build -o " + Path("setup.exe") + " --stub " + Path("stub.exe") + " " +
+                          Path("script.txt") + " " + Path("made.arj"));
+    ASSERT_EQ(0, run.exitCode) << run.out;
+    EXPECT_EQ("--stderr--", run.out) << "quiet on success";
+    std::string package;
+    ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &package));
+    EXPECT_EQ(MakePackage(PlaceholderStub(), GoodScript, archive), package);
+
+    PackRun check = RunPack("check " + Path("setup.exe"));
+    EXPECT_EQ(0, check.exitCode);
+    EXPECT_EQ("Title (\"Demo\");\nNumFiles (2);\nMoveFile (\"a.txt\", \"%t\\a.txt\");\n"
+              "--stderr--",
+              check.out);
+}
+
+TEST_F(PackBuild, StoresGivenFilesUnderTheirBaseNames) {
+    ASSERT_TRUE(mkdir(Path("in").c_str(), 0755) == 0);
+    std::string binary;
+    for (int i = 0; i < 70000; i++) binary += (char)(i * 7 + i / 256);
+    struct {
+        const char* name;
+        std::string data;
+    } files[] = {{"Readme.TXT", "Hello\r\nWorld\r\n"}, {"tool.exe", binary}, {"empty.dat", ""}};
+    std::string list;
+    for (const auto& f : files) {
+        ASSERT_TRUE(WriteWholeFile(Path("in/") + f.name, f.data));
+        list += " " + Path("in/") + f.name;
+    }
+    PackRun run = RunPack("build -o " + Path("setup.exe") + " --stub " + Path("stub.exe") + " " +
+                          Path("script.txt") + list);
+    ASSERT_EQ(0, run.exitCode) << run.out;
+
+    std::string package;
+    ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &package));
+    std::string script(GoodScript);
+    ASSERT_EQ(script.size(), Read32(package, PackageDataOffset));
+    EXPECT_EQ(script, package.substr(PackageDataOffset + 4, script.size()));
+    size_t archiveAt = PackageDataOffset + 8 + script.size();
+    std::string archive = package.substr(archiveAt);
+    EXPECT_EQ(archive.size(), Read32(package, archiveAt - 4));
+    EXPECT_EQ("", CheckArchiveStart(archive));
+
+    std::string mainName;
+    std::vector<Entry> entries = ReadStoredArchive(archive, &mainName);
+    EXPECT_EQ("setup.arj", mainName);
+    ASSERT_EQ(3u, entries.size());
+    for (size_t i = 0; i < entries.size(); i++) {
+        const Entry& e = entries[i];
+        EXPECT_EQ(files[i].name, e.name) << "base name, case kept";
+        EXPECT_EQ(files[i].data, e.data) << e.name;
+        EXPECT_EQ(ArjCrc32(files[i].data.data(), files[i].data.size()), e.crc) << e.name;
+        EXPECT_EQ(0u, e.method);
+        EXPECT_EQ(2u, e.hostOs) << "names used as stored";
+        EXPECT_EQ(0u, e.fileType) << "binary: bytes written unchanged";
+        EXPECT_LE(e.minVersion, 3u) << "the installer skips entries needing more";
+    }
+    EXPECT_EQ(0u, entries[2].crc) << "CRC-32 of nothing";
+    EXPECT_EQ(0, RunPack("check " + Path("setup.exe")).exitCode);
+}
+
+TEST_F(PackBuild, FindsTheStubBesideItsOwnFolder) {
+    // The builds put the tool in build/host and the stub in build/win32.
+    ASSERT_EQ(0, mkdir(Path("host").c_str(), 0755));
+    ASSERT_EQ(0, system(("cp " + std::string(VANTOREL_PACK) + " " + Path("host/")).c_str()));
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x"));
+    std::string command = Path("host/vantorel-pack") + " build -o " + Path("setup.exe") + " " +
+                          Path("script.txt") + " " + Path("a.txt") + " 2>" + Path("err.txt");
+    EXPECT_NE(0, system(command.c_str()));
+    std::string err;
+    ASSERT_TRUE(ReadWholeFile(Path("err.txt"), &err));
+    EXPECT_NE(std::string::npos, err.find("cannot read stub " + Path("host/../win32/vantorel.exe")))
+        << err;
+
+    ASSERT_EQ(0, mkdir(Path("win32").c_str(), 0755));
+    std::string stub = PlaceholderStub();
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    ASSERT_TRUE(WriteWholeFile(Path("win32/vantorel.exe"), stub));
+    ASSERT_EQ(0, system(command.c_str()));
+    std::string package;
+    ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &package));
+    EXPECT_EQ(stub, package.substr(0, PackageDataOffset));
+}
+
+TEST_F(PackBuild, RefusesAScriptThatPushesTheArchivePastTheSearchLimit) {
+    // The installer looks for the archive only before offset 500000.
+    std::string longScript =
+        GoodScript +
+        std::string(500000 - PackageDataOffset - 8 - std::string(GoodScript).size(), ' ');
+    ASSERT_TRUE(WriteWholeFile(Path("long.txt"), longScript));
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x"));
+    std::string tail = " --stub " + Path("stub.exe") + " " + Path("long.txt") + " " + Path("a.txt");
+    PackRun run = RunPack("build -o " + Path("setup.exe") + tail);
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_NE(std::string::npos, run.out.find("past offset 500000")) << run.out;
+    longScript.pop_back(); // now the archive starts at 499999
+    ASSERT_TRUE(WriteWholeFile(Path("long.txt"), longScript));
+    EXPECT_EQ(0, RunPack("build -o " + Path("setup.exe") + tail).exitCode);
+}
+
+TEST(PackBuildHelp, DescribesTheCommand) {
+    PackRun help = RunPack("build --help");
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_EQ(0u, help.out.find("usage: vantorel-pack build -o OUT [--stub STUB] SCRIPT"));
+}
+
+} // namespace
