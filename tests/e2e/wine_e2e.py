@@ -205,7 +205,10 @@ def full_package(options, folder):
     arj(src, "files.arj", 4, ["data.bin"])
     arj(src, "files.arj", 0, ["notes.txt"])
     write(os.path.join(folder, "install.txt"), FULL_SCRIPT.encode())
-    package = os.path.join(folder, "setup.exe")
+    # A folder with a blank: the installer's own name then comes quoted on its
+    # command line, in front of the arguments.
+    package = os.path.join(folder, "setup folder", "setup.exe")
+    os.makedirs(os.path.dirname(package))
     build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
     return package, files
 

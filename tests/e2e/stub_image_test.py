@@ -1,0 +1,199 @@
+#!/usr/bin/env python3
+"""stub_image_test.py: reads a built installer stub as Windows would and checks its image.
+
+The size, the machine, the subsystem, the imports and the resources: dialog
+template 102 control by control, icon 101 and the manifest.
+
+usage: stub_image_test.py STUB (i686|x86-64) ICON_SCRIPT
+Exit code 77 when the stub has not been built: skipped.
+"""
+import os
+import struct
+import subprocess
+import sys
+
+SKIP = 77
+STUB_SIZE = 24576
+MACHINES = {"i686": 0x14C, "x86-64": 0x8664}
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+                "comctl32.dll", "msvcrt.dll"}
+RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
+
+# The dialog template: class, id, text, x, y, width, height, style of each control.
+DIALOG_STYLE = 0x90C008C0
+CONTROLS = [
+    ("MSCTLS_PROGRESS32", 1009, "Progress1", 46, 60, 203, 14, 0x50800001),
+    ("STATIC", 1001, "Status:", 46, 8, 203, 22, 0x50020000),
+    ("BUTTON", 1, "Install", 257, 7, 50, 14, 0x50010000),
+    ("BUTTON", 1004, "About", 257, 24, 50, 14, 0x50010000),
+    ("BUTTON", 2, "Cancel", 257, 60, 50, 14, 0x50010000),
+    ("EDIT", 1007, "", 46, 41, 184, 14, 0x50810080),
+    ("BUTTON", 1005, ">>", 232, 41, 17, 14, 0x50010000),
+    ("STATIC", 1002, "Target Directory", 46, 31, 184, 8, 0x50020000),
+    ("STATIC", 0xFFFF, 101, 11, 14, 20, 20, 0x50000003),
+]
+ATOMS = {0x80: "BUTTON", 0x81: "EDIT", 0x82: "STATIC"}
+
+
+class Image:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        assert data[pe:pe + 4] == b"PE\0\0", "no PE signature"
+        self.machine, sections, _, _, _, optional_size, self.characteristics = \
+            struct.unpack_from("<HHIIIHH", data, pe + 4)
+        optional = pe + 24
+        magic = struct.unpack_from("<H", data, optional)[0]
+        directories = optional + (96 if magic == 0x10B else 112)
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        self.entry = struct.unpack_from("<I", data, optional + 16)[0]
+        self.directory = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        self.wide = magic == 0x20B
+        table = optional + optional_size
+        self.sections = []
+        for i in range(sections):
+            name, vsize, va, rawsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((name.rstrip(b"\0").decode(), va, max(vsize, rawsize), raw))
+
+    def offset(self, rva):
+        for _, va, size, raw in self.sections:
+            if va <= rva < va + size:
+                return raw + rva - va
+        raise AssertionError(f"rva {rva:#x} outside every section")
+
+    def cstring(self, rva):
+        at = self.offset(rva)
+        return self.data[at:self.data.index(b"\0", at)].decode()
+
+    def imports(self):
+        found = {}
+        at = self.offset(self.directory[1][0])
+        while True:
+            lookup, _, _, name, _ = struct.unpack_from("<IIIII", self.data, at)
+            if name == 0:
+                return found
+            dll = self.cstring(name).lower()
+            names, entry = [], self.offset(lookup)
+            width, flag = (8, 1 << 63) if self.wide else (4, 1 << 31)
+            while True:
+                value = int.from_bytes(self.data[entry:entry + width], "little")
+                if value == 0:
+                    break
+                names.append(f"#{value & 0xFFFF}" if value & flag else self.cstring(value + 2))
+                entry += width
+            found[dll] = names
+            at += 20
+
+    def resources(self):
+        """{(type, name): bytes} of the resource tree, first language of each."""
+        base = self.offset(self.directory[2][0])
+
+        def entries(at):
+            named, ids = struct.unpack_from("<HH", self.data, at + 12)
+            for i in range(named + ids):
+                key, value = struct.unpack_from("<II", self.data, at + 16 + 8 * i)
+                yield key, value
+
+        out = {}
+        for type_id, type_at in entries(base):
+            for name_id, name_at in entries(base + (type_at & 0x7FFFFFFF)):
+                _, leaf = next(entries(base + (name_at & 0x7FFFFFFF)))
+                rva, size = struct.unpack_from("<II", self.data, base + leaf)
+                out[(type_id, name_id)] = self.data[self.offset(rva):self.offset(rva) + size]
+        return out
+
+
+def read_sz_or_ordinal(data, at):
+    if struct.unpack_from("<H", data, at)[0] == 0xFFFF:
+        return struct.unpack_from("<H", data, at + 2)[0], at + 4
+    end = at
+    while struct.unpack_from("<H", data, end)[0] != 0:
+        end += 2
+    return data[at:end].decode("utf-16-le"), end + 2
+
+
+def check_dialog(template):
+    style, extended, count, x, y, cx, cy = struct.unpack_from("<IIHhhhh", template, 0)
+    assert style == DIALOG_STYLE, f"dialog style {style:#x}"
+    assert extended == 0, "no extended style"
+    assert (x, y, cx, cy) == (31, 44, 314, 81), f"dialog at {(x, y, cx, cy)}"
+    at = 18
+    menu, at = read_sz_or_ordinal(template, at)
+    window_class, at = read_sz_or_ordinal(template, at)
+    caption, at = read_sz_or_ordinal(template, at)
+    assert menu == "" and window_class == "", "no menu, the standard dialog class"
+    assert caption == "Vantorel", f"caption {caption!r}"
+    points = struct.unpack_from("<H", template, at)[0]
+    font, at = read_sz_or_ordinal(template, at + 2)
+    assert (points, font) == (8, "MS Sans Serif"), f"font {font} {points}"
+    assert count == len(CONTROLS), f"{count} controls"
+    for expected in CONTROLS:
+        at = (at + 3) & ~3
+        style, extended, x, y, cx, cy, control_id = struct.unpack_from("<IIhhhhH", template, at)
+        at += 18
+        control_class, at = read_sz_or_ordinal(template, at)
+        text, at = read_sz_or_ordinal(template, at)
+        extra = struct.unpack_from("<H", template, at)[0]
+        at += 2 + extra
+        control_class = ATOMS.get(control_class, control_class)
+        got = (control_class.upper(), control_id, text, x, y, cx, cy, style)
+        assert got == expected, f"control {got} differs from {expected}"
+
+
+def check_icon(resources, icon_script):
+    group = resources[(RT_GROUP_ICON, 101)]
+    reserved, kind, count = struct.unpack_from("<HHH", group, 0)
+    assert (kind, count) == (1, 1), "one image in group icon 101"
+    width, height, colours, _, planes, bits, size, icon_id = struct.unpack_from("<BBBBHHIH",
+                                                                                 group, 6)
+    assert (width, height, colours, bits) == (32, 32, 16, 4), "a 32x32 16-colour image"
+    groups = sorted(name for kind, name in resources if kind == RT_GROUP_ICON)
+    assert groups == [101], f"group icon 101 is the only one, so the executable's: {groups}"
+    image = resources[(RT_ICON, icon_id)]
+    drawn = subprocess.run([sys.executable, icon_script, "/dev/stdout"], capture_output=True,
+                           check=True).stdout
+    assert image == drawn[22:], "icon 101 is the picture that make_icon.py draws"
+
+
+def check(stub, architecture, icon_script):
+    data = open(stub, "rb").read()
+    assert len(data) == STUB_SIZE, f"{len(data)} bytes"
+    size_file = stub + ".size"
+    if os.path.exists(size_file):
+        before = int(open(size_file).read())
+        assert before <= STUB_SIZE and not any(data[before:]), "padding is zeros"
+    image = Image(data)
+    assert image.machine == MACHINES[architecture], f"machine {image.machine:#x}"
+    assert image.subsystem == 2, "a GUI program: no console window"
+    assert image.directory[5] == (0, 0), "no relocations"
+    assert image.characteristics & 0x0001, "relocations stripped"
+    assert image.directory[9] == (0, 0), "no thread-local storage"
+    imports = image.imports()
+    assert set(imports) <= ALLOWED_DLLS, f"imports from {sorted(set(imports) - ALLOWED_DLLS)}"
+    for required in ("GetCommandLineA", "ExitProcess"):
+        assert required in imports["kernel32.dll"], f"{required} not imported"
+    assert "DialogBoxParamA" in imports["user32.dll"]
+    assert "fopen" in imports["msvcrt.dll"], "file streams from msvcrt.dll"
+    resources = image.resources()
+    check_dialog(resources[(RT_DIALOG, 102)])
+    check_icon(resources, icon_script)
+    manifest = resources[(RT_MANIFEST, 1)].decode()
+    assert 'level="requireAdministrator"' in manifest, "asks for administrator rights"
+
+
+def main():
+    stub, architecture, icon_script = sys.argv[1:4]
+    if not os.path.isfile(stub):
+        print(f"skipped: {stub} not built")
+        return SKIP
+    try:
+        check(stub, architecture, icon_script)
+    except (AssertionError, KeyError, struct.error) as error:
+        print(f"FAILED {stub}: {error!r}")
+        return 1
+    print(f"passed {stub}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
