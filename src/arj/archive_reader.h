@@ -11,3 +11,8 @@ typedef void (*EntryDoneHandler)(const char* name);
 // read or write failure or exhausted memory ends the process with exit code
 // 1 after a message box captioned "Error".
 int ExtractArchive(const char* path, EntryDoneHandler onEntryDone);
+
+// The same for a package file opened by exactly this name: without the
+// installer's rules for its own path (upper case, ".arj" when there is no
+// dot). For the package tool.
+int ExtractArchiveFile(const char* name, EntryDoneHandler onEntryDone);

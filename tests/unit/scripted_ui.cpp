@@ -1,6 +1,7 @@
 // scripted_ui.cpp: the recording InstallerUi of the unit tests.
 #include "tests/unit/scripted_ui.h"
 
+#include "frontend/install_controller.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
 
@@ -89,6 +90,8 @@ void UiCloseDialog(void) {
 
 void UiRunDialog(void) {
     Note("RunDialog()");
+    OnInit(); // as the dialog does when it is created
+    if (scriptedUi.dialog) scriptedUi.dialog();
 }
 
 int UiBrowseForFolder(const char* title, char* buffer) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct ScriptedUi {
     std::deque<std::string> browseResults; // folders chosen; none: the user cancels
     std::string targetText;                // the edit field
     bool closed = false;
+    std::function<void()> dialog; // the user's actions once the dialog is up
 };
 
 extern ScriptedUi scriptedUi;

@@ -1,6 +1,67 @@
-// extract_command.cpp: vantorel-pack extract.
+// extract_command.cpp: vantorel-pack extract, which runs the installer's own
+// archive reader on a package into a folder.
 #include "tools/pack/commands.h"
 
-int ExtractCommand(int, char**) {
-    return Fail("extract: not available yet");
+#include "arj/archive_reader.h"
+#include "platform/simulation/simulation.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static const char Help[] =
+    "usage: vantorel-pack extract PACKAGE [-C DIR]\n"
+    "\n"
+    "Extracts the archive of an installer package as the installer does, into DIR\n"
+    "(default: the current folder), which must exist.\n"
+    "Exit code 0 when every entry was extracted and its CRC matched; 2 when some\n"
+    "entries failed (passed over, not creatable, CRC mismatch), with their count on\n"
+    "stderr; 1 on a fatal error, with the installer's own message on stderr.\n";
+
+static int EntryCount;
+
+static void CountEntry(const char*) {
+    EntryCount++;
+}
+
+int ExtractCommand(int argc, char** argv) {
+    const char* package = nullptr;
+    const char* folder = nullptr;
+    for (int i = 0; i < argc; i++) {
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            fputs(Help, stdout);
+            return 0;
+        }
+        if (!strcmp(argv[i], "-C") && i + 1 < argc && !folder) {
+            folder = argv[++i];
+        } else if (argv[i][0] != '-' && !package) {
+            package = argv[i];
+        } else {
+            fputs(Help, stderr);
+            return 1;
+        }
+    }
+    if (!package) {
+        fputs(Help, stderr);
+        return 1;
+    }
+    FILE* file = fopen(package, "rb");
+    if (!file) return Fail("cannot read %s: %s", package, strerror(errno));
+    fclose(file);
+    // The package is named from where we were, before moving into DIR.
+    char fullPath[PATH_MAX];
+    if (!realpath(package, fullPath)) return Fail("cannot read %s: %s", package, strerror(errno));
+    if (folder && chdir(folder) != 0) return Fail("cannot enter %s: %s", folder, strerror(errno));
+
+    // Fatal messages go to stderr as one line, then the reader exits with 1.
+    SimSetMessageOutput(stderr);
+    int failed = ExtractArchiveFile(fullPath, CountEntry);
+    if (failed == 0) return 0;
+    fprintf(stderr,
+            "vantorel-pack: %d of %d entries failed (passed over, not creatable or CRC mismatch)\n",
+            failed, EntryCount);
+    return 2;
 }

@@ -1,0 +1,28 @@
+// huffman_table.h: canonical prefix codes built from code lengths, and the
+// read of one symbol.
+#pragma once
+
+#include <stdint.h>
+
+enum {
+    MaxCodeLength = 16,
+    MaxSymbols = 510,                   // the largest code (literal/length)
+    NodeStoreSize = 2 * MaxSymbols - 1, // nodes are numbered from the symbol count up
+};
+
+// Tree nodes of the codes longer than a table's index: a 0 bit follows
+// LeftChild, a 1 bit RightChild; a child below the symbol count is a symbol.
+extern uint16_t LeftChild[NodeStoreSize];
+extern uint16_t RightChild[NodeStoreSize];
+
+// Builds table (2^tableBits entries) and tree nodes for symbols 0 to
+// symbolCount - 1 with the given lengths (0: no code). A list that is not a
+// complete code ends the extraction with "Bad Huffman code"; a list of only
+// zeros changes nothing.
+void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table);
+
+// Reads one symbol of a built code and consumes its bits.
+unsigned ReadCode(const uint16_t* table, int tableBits, int symbolCount, const uint8_t* lengths);
+
+// Ends the extraction with "Bad Huffman code".
+[[noreturn]] void BadHuffmanCode(void);
