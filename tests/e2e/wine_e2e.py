@@ -14,6 +14,7 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB STEP
 Exit code 77 when wine, arj, the stub or (for dialog) Xvfb is missing: skipped.
 """
 import argparse
+import contextlib
 import os
 import shutil
 import signal
@@ -54,8 +55,12 @@ class Wine:
             self.env["DISPLAY"] = display
 
     def run(self, args, timeout=WINE_TIMEOUT, check_rc=True):
-        result = subprocess.run(["wine"] + args, env=self.env, capture_output=True,
-                                timeout=timeout)
+        try:
+            result = subprocess.run(["wine"] + args, env=self.env, capture_output=True,
+                                    timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise
         if check_rc and result.returncode != 0:
             raise Failure(f"wine {' '.join(args)} exited {result.returncode}: "
                           f"{result.stderr.decode(errors='replace')}")
@@ -64,6 +69,10 @@ class Wine:
     def start(self, args):
         return subprocess.Popen(["wine"] + args, env=self.env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
+
+    def kill(self):
+        """Ends what runs in the test's own prefix, all of it started by the test."""
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
 
     def wait_server(self):
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=WINE_TIMEOUT)
@@ -234,7 +243,16 @@ def expected_log(target, programs, desktop):
 
 
 def step_silent(options):
-    wine = Wine(options.work)
+    with virtual_display() as display:
+        silent_install(options, Wine(options.work, display))
+
+
+# Under a display a message box would wait for a key: the short timeout turns
+# a box that silent mode should not show into a failure.
+SILENT_TIMEOUT = 60
+
+
+def silent_install(options, wine):
     folder = fresh_folder(options.work, "silent")
     package, files = full_package(options, folder)
     target = r"C:\E2E Target\with spaces"
@@ -248,7 +266,7 @@ def step_silent(options):
         wine.run(["reg", "delete", root + r"\Software\Vantorel E2E", "/f"], check_rc=False)
 
     folders_before = set(temp_leftovers(wine))
-    result = wine.run([package] + target_arguments(target), check_rc=False)
+    result = wine.run([package] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
     wine.wait_server()
     expect_equal(0, result.returncode, "exit code of a silent install")
 
@@ -293,6 +311,23 @@ def free_display():
                 not os.path.exists(f"/tmp/.X11-unix/X{number}"):
             return f":{number}"
     raise Failure("no free X display number")
+
+
+@contextlib.contextmanager
+def virtual_display():
+    """An Xvfb display of our own for the duration, or None without Xvfb."""
+    if not shutil.which("Xvfb"):
+        yield None
+        return
+    display = free_display()
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"), "Xvfb", 30)
+        yield display
+    finally:
+        xvfb.send_signal(signal.SIGTERM)
+        xvfb.wait(timeout=30)
 
 
 def windows_named(display, name):
@@ -341,40 +376,39 @@ def step_dialog(options):
     package = os.path.join(folder, "setup.exe")
     build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
 
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    installer = None
-    try:
-        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"), "Xvfb", 30)
+    with virtual_display() as display:
         wine = Wine(options.work, display)
         target = wine.unix_path(wine.reg_query(
             r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion", "ProgramFilesDir")[1]
             + r"\Dialog Test")
         shutil.rmtree(target, ignore_errors=True)
-        installer = wine.start([package])
-        wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
-        time.sleep(1.5)
-        if options.screenshot:
-            screenshot(display, windows_named(display, "Vantorel")[0], options.screenshot)
-        check(not os.path.exists(target), "nothing is installed before Install")
-        press(display, "Return")  # Install: the button of the Enter key
-        wait_for(lambda: len(windows_named(display, "Vantorel")) == 2, "the question box")
-        press(display, "Return")  # Yes, the question box's first button
-        wait_for(lambda: os.path.exists(os.path.join(target, "install.log")), "install.log")
-        wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the question to close")
-        check(installer.poll() is None, "the dialog stays open after the installation")
-        press(display, "Return")  # Finish, which now has the focus
-        expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
-        installer = None
-        expect_equal(b"installed through the dialog\n", read(os.path.join(target, "app.txt")),
-                     "the installed file")
-    finally:
-        if installer is not None:
-            installer.kill()
-            installer.wait()
-        xvfb.send_signal(signal.SIGTERM)
-        xvfb.wait(timeout=30)
+        try:
+            # Esc before installing ends the run: nothing installed, exit code 0.
+            installer = wine.start([package])
+            wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+            press(display, "Escape")
+            expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Esc")
+            check(not os.path.exists(target), "nothing is installed after Esc")
+
+            installer = wine.start([package])
+            wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+            time.sleep(1.5)
+            if options.screenshot:
+                screenshot(display, windows_named(display, "Vantorel")[0], options.screenshot)
+            check(not os.path.exists(target), "nothing is installed before Install")
+            press(display, "Return")  # Install: the button of the Enter key
+            wait_for(lambda: len(windows_named(display, "Vantorel")) == 2, "the question box")
+            press(display, "Return")  # Yes, the question box's first button
+            wait_for(lambda: os.path.exists(os.path.join(target, "install.log")), "install.log")
+            wait_for(lambda: len(windows_named(display, "Vantorel")) == 1,
+                     "the question to close")
+            check(installer.poll() is None, "the dialog stays open after the installation")
+            press(display, "Return")  # Finish, which now has the focus
+            expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
+            expect_equal(b"installed through the dialog\n",
+                         read(os.path.join(target, "app.txt")), "the installed file")
+        finally:
+            wine.kill()
 
 
 def replace_script(package, script):
@@ -386,7 +420,11 @@ def replace_script(package, script):
 
 
 def step_failures(options):
-    wine = Wine(options.work)
+    with virtual_display() as display:
+        failures(options, Wine(options.work, display))
+
+
+def failures(options, wine):
     folder = fresh_folder(options.work, "failures")
     src = os.path.join(folder, "src")
     good = b"good file " * 100
@@ -407,7 +445,7 @@ def step_failures(options):
         shutil.rmtree(wine.unix_path(target), ignore_errors=True)
         path = os.path.join(folder, name)
         write(path, variant)
-        result = wine.run([path] + target_arguments(target), check_rc=False)
+        result = wine.run([path] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
         wine.wait_server()
         return result.returncode
 
@@ -437,7 +475,8 @@ def step_failures(options):
     # A script that does not parse (seven arguments): -1, which the shell sees as 255.
     shutil.copy(package, os.path.join(folder, "unparsable.exe"))
     replace_script(os.path.join(folder, "unparsable.exe"), b'Foo (1, 2, 3, 4, 5, 6, 7);')
-    result = wine.run([os.path.join(folder, "unparsable.exe"), "/S"], check_rc=False)
+    result = wine.run([os.path.join(folder, "unparsable.exe"), "/S"], SILENT_TIMEOUT,
+                      check_rc=False)
     expect_equal(255, result.returncode, "exit code of an unparsable script")
 
 
