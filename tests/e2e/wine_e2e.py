@@ -367,14 +367,14 @@ def step_dialog(options):
         return SKIP
     folder = fresh_folder(options.work, "dialog")
     src = os.path.join(folder, "src")
+    # This package's archive is the one vantorel-pack writes itself from files.
     write(os.path.join(src, "app.txt"), b"installed through the dialog\n")
-    arj(src, "files.arj", 1, ["app.txt"])
     script = (r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
               r' TargetDirectory ("%p%r"); MakeDirectory ("%t");'
               r' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
     write(os.path.join(folder, "install.txt"), script.encode())
     package = os.path.join(folder, "setup.exe")
-    build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
+    build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "app.txt")])
 
     with virtual_display() as display:
         wine = Wine(options.work, display)
@@ -407,8 +407,39 @@ def step_dialog(options):
             expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
             expect_equal(b"installed through the dialog\n",
                          read(os.path.join(target, "app.txt")), "the installed file")
+
+            browsed_install(wine, display, package)
         finally:
             wine.kill()
+
+
+def browsed_install(wine, display, package):
+    """">>" chooses drive C:, then an item without a folder (the Control Panel),
+    which must leave the target as it was; Install then installs below C:."""
+    target = wine.unix_path("C:\\Dialog Test")
+    shutil.rmtree(target, ignore_errors=True)
+    installer = wine.start([package])
+    wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+    for _ in range(4):
+        press(display, "Tab")  # Install, About, Cancel, the edit field, ">>"
+    # The folder box lists My Computer, then (C:), (Z:) and the Control Panel;
+    # it opens with the focus on OK, two Tabs from the tree.
+    for downs in (1, 3):
+        press(display, "space")
+        wait_for(lambda: windows_named(display, "Browse for Folder"), "the folder box")
+        for key in ["Tab", "Tab", "Home"] + ["Down"] * downs + ["Return"]:
+            press(display, key)
+        wait_for(lambda: not windows_named(display, "Browse for Folder"), "the box to close")
+    press(display, "Tab")  # from ">>" round to Install
+    press(display, "Return")
+    wait_for(lambda: len(windows_named(display, "Vantorel")) == 2, "the question box")
+    press(display, "Return")
+    wait_for(lambda: os.path.exists(os.path.join(target, "install.log")), "install.log")
+    wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the question to close")
+    press(display, "Return")
+    expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after a browsed install")
+    expect_equal(b"installed through the dialog\n", read(os.path.join(target, "app.txt")),
+                 "the file installed in the browsed folder")
 
 
 def replace_script(package, script):

@@ -226,6 +226,16 @@ TEST_F(PackBuild, StoresGivenFilesUnderTheirBaseNames) {
     }
     EXPECT_EQ(0u, entries[2].crc) << "CRC-32 of nothing";
     EXPECT_EQ(0, RunPack("check " + Path("setup.exe")).exitCode);
+
+    // The installer's own reader takes the archive back to the same files.
+    ASSERT_EQ(0, mkdir(Path("out").c_str(), 0755));
+    PackRun extract = RunPack("extract " + Path("setup.exe") + " -C " + Path("out"));
+    ASSERT_EQ(0, extract.exitCode) << extract.out;
+    for (const auto& f : files) {
+        std::string data;
+        ASSERT_TRUE(ReadWholeFile(Path("out/") + f.name, &data)) << f.name;
+        EXPECT_EQ(f.data, data) << f.name;
+    }
 }
 
 TEST_F(PackBuild, FindsTheStubBesideItsOwnFolder) {
