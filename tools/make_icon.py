@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""make_icon.py: draws the installer's icon, a package with an arrow going in, as a 32x32 16-colour ICO.
+"""make_icon.py: draws the installer's icon (a package, an arrow going in) as a 32x32 16-colour ICO.
 
 usage: make_icon.py OUT.ico          write the icon
        make_icon.py --check FILE     exit 1 unless FILE holds exactly what this script draws
