@@ -503,6 +503,13 @@ def failures(options, wine):
     target = r"C:\E2E Failures\cut"
     expect_equal(1, run(original[:data_at + 50], "cut.exe", target), "exit code of a cut archive")
 
+    # Without /S and without a desktop to show the dialog on, nothing is
+    # installed, and the exit code says so: -1, which the shell sees as 255.
+    target = r"C:\E2E_Headless"
+    result = Wine(options.work).run([package, "/D=" + target], SILENT_TIMEOUT, check_rc=False)
+    expect_equal(255, result.returncode, "exit code when the dialog cannot be shown")
+    check(not os.path.exists(wine.unix_path(target)), "nothing installed without the dialog")
+
     # A script that does not parse (seven arguments): -1, which the shell sees as 255.
     shutil.copy(package, os.path.join(folder, "unparsable.exe"))
     replace_script(os.path.join(folder, "unparsable.exe"), b'Foo (1, 2, 3, 4, 5, 6, 7);')

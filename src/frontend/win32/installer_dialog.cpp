@@ -109,10 +109,14 @@ void UiCloseDialog(void) {
     EndDialog(dialog, 0);
 }
 
+// A dialog that cannot be made (no desktop to show it on) ends the run as a
+// failure: returning would report a run that installed nothing as done.
 void UiRunDialog(void) {
     InitCommonControls();
-    DialogBoxParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(DialogTemplate), 0, DialogProcedure, 0);
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(DialogTemplate), 0,
+                                     DialogProcedure, 0);
     dialog = 0;
+    if (result == -1) ShowFatal("Cannot show the installer dialog.");
 }
 
 // The box writes the chosen item's display name and path into buffers of its
