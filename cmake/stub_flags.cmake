@@ -5,6 +5,8 @@ function(vantorel_stub_options target)
         $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
         -fno-unwind-tables -ffunction-sections -fno-stack-protector
         -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
+    # No -fdata-sections: with it mingw's gcc puts zeroed variables into .data$
+    # sections that take file space (some 7 KB here) instead of .bss.
     # mingw would route printf-style calls to its own formatter, which lives in
     # a library the stub does not link; msvcrt has them all.
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
