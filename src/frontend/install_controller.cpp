@@ -45,34 +45,45 @@ void ShowFatal(const char* text) {
 }
 
 // Reads /S and /D=PATH from the arguments; /D= takes the rest of the line, so
-// the path may hold blanks. Anything else is ignored.
-static void ReadArguments(const char* commandLine) {
+// the path may hold blanks. A quoted "/D=PATH", as shells and Wine pass an
+// argument with blanks, ends at its closing quote. Anything else is ignored.
+// Gives 0 when the target does not fit.
+static char targetArgument[FolderSize];
+
+static int ReadArguments(const char* commandLine) {
     const char* p = commandLine;
     while (*p) {
         while (*p == ' ' || *p == '\t') p++;
-        if (p[0] == '/' && p[1] == 'D' && p[2] == '=') {
-            controller.targetArgument = p + 3;
-            return;
+        int quoted = *p == '"';
+        if (p[quoted] == '/' && p[quoted + 1] == 'D' && p[quoted + 2] == '=') {
+            const char* text = p + quoted + 3;
+            const char* close = quoted ? strchr(text, '"') : 0;
+            size_t length = close ? (size_t)(close - text) : strlen(text);
+            if (length >= FolderSize) return 0;
+            memcpy(targetArgument, text, length);
+            targetArgument[length] = 0;
+            controller.targetArgument = targetArgument;
+            return 1;
         }
         const char* end = p;
         while (*end && *end != ' ' && *end != '\t') end++;
         if (end - p == 2 && p[0] == '/' && p[1] == 'S') controller.silent = 1;
         p = end;
     }
+    return 1;
 }
 
 int RunInstaller(const char* commandLine) {
     memset(&controller, 0, sizeof controller);
     controller.lastPercent = -1;
-    ReadArguments(commandLine);
+    int targetFits = ReadArguments(commandLine);
     PlatformSetSilent(controller.silent);
+    // A target that does not fit would install somewhere else.
+    if (!targetFits) ShowFatal("Target directory too long.");
 
     char path[PathSize];
     PlatformGetModuleFileName(path, sizeof path);
     if (ParseScript(path) != 0) ShowFatal("Error parsing installation script.");
-    // A target that does not fit would install somewhere else.
-    if (controller.targetArgument && strlen(controller.targetArgument) >= FolderSize)
-        ShowFatal("Target directory too long.");
     if (controller.silent) {
         OnInit();
         OnInstall();

@@ -182,6 +182,9 @@ TEST_F(InstallController, SilentInstallUsesTheGivenTargetAndAnswersYes) {
     EXPECT_TRUE(Exists("C:\\My Apps\\Demo\\tool.exe"));
     EXPECT_TRUE(ScriptedCalls("RunDialog").empty());
     EXPECT_EQ(1u, ScriptedCalls("ShowInfo(hello)").size());
+    // Quoted, as a shell passes an argument with blanks; the rest is ignored.
+    EXPECT_EQ(0, RunInstaller("/S \"/D=C:\\Quoted Dir\\Demo\" trailing"));
+    EXPECT_TRUE(Exists("C:\\Quoted Dir\\Demo\\tool.exe"));
 }
 
 TEST_F(InstallController, FailedEntriesAreReportedNotCalledComplete) {

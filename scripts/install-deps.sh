@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the demo need,
+# when any is missing. Runs as root, or through sudo.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ googletest libgtest-dev libgmock-dev
+    clang libclang-rt-14-dev                  # fuzzers and sanitizers
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the installer stubs
+    wine wine64                               # end-to-end tests and the demo
+    arj                                       # test archives (creation only)
+    xvfb xdotool imagemagick x11-utils        # the dialog under a virtual display
+    liblnk-utils                              # reading shortcuts back
+    hyperfine                                 # benchmarks
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
