@@ -4,8 +4,8 @@
 # usage: bench/extract_bench.sh [VANTOREL_PACK] [PAYLOAD_MB]
 #
 # Gathers a payload of real files from this machine (programs and libraries
-# from /usr/bin and /usr/lib, text from /usr/share/doc and /usr/include; at
-# least 64 MB), archives it with "arj a -m1" and "arj a -m4", wraps each
+# from /usr/bin and /usr/lib, text from /usr/share/doc and /usr/include; 72 MB
+# unless given, at least 64), archives it with "arj a -m1" and "arj a -m4", wraps each
 # archive in an installer package (24576-byte placeholder image, script,
 # archive) and times, best of RUNS runs each:
 #   vantorel-pack extract PACKAGE -C OUT    the installer's reader
@@ -30,14 +30,16 @@ WORK=$(mktemp -d "$BASE/vantorel-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 mkdir "$WORK/payload"
 
-# Copies regular files of 1 KB to 4 MB from the folders, in name order, into
-# the flat payload folder until it holds the given number of bytes.
+# Copies regular files of 16 KB to 4 MB (the size of a program's files rather
+# than of small notes; compressed .gz files left out) from the folders, in
+# name order, into the flat payload folder until it holds the given number of
+# bytes.
 gather() {
     limit=$1
     shift
     have=$(du -sb "$WORK/payload" | cut -f1)
     n=$(ls "$WORK/payload" | wc -l)
-    find "$@" -type f -size +1k -size -4M 2>/dev/null | LC_ALL=C sort | while read -r file; do
+    find "$@" -type f -size +16k -size -4M ! -name '*.gz' 2>/dev/null | LC_ALL=C sort | while read -r file; do
         [ "$have" -lt "$limit" ] || break
         [ -r "$file" ] || continue
         n=$((n + 1))
@@ -46,7 +48,7 @@ gather() {
     done
 }
 BYTES=$((PAYLOAD_MB * 1000000))
-gather $((BYTES * 6 / 10)) /usr/bin /usr/lib/x86_64-linux-gnu /usr/lib
+gather $((BYTES * 6 / 10)) /usr/bin /usr/lib
 gather $((BYTES * 9 / 10)) /usr/share/doc /usr/include
 gather "$BYTES" /usr/share /usr/lib
 SIZE=$(du -sb "$WORK/payload" | cut -f1)
