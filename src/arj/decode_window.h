@@ -15,13 +15,8 @@ void OpenWindow(void);
 // Writes the full window out; gives the new write index, 0.
 int FlushWindow(void);
 
-// Puts one decoded byte at write index r; gives the next write index.
-inline int PutByte(int r, unsigned char byte) {
-    Window[r] = byte;
-    return r + 1 == WindowSize ? FlushWindow() : r + 1;
-}
-
-// CopyMatch where an index reaches the window's end.
+// CopyMatch outside its fast path: a source at or ahead of the write index,
+// or an index that reaches the window's end.
 int CopyMatchSlow(int r, int i, int length);
 
 // Repeats length bytes that start offset + 1 bytes behind write index r
