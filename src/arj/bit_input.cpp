@@ -26,23 +26,38 @@ static void ReadInputBlock(void) {
 }
 
 void InitBits(void) {
-    bitReader.bits = 0;
-    bitReader.count = 0;
     bitReader.next = bitReader.end = InputBuffer;
-    RefillBits();
+    BitCursor empty = {0, 0};
+    bitReader.cursor = RefillBits(empty);
 }
 
-void RefillBits(void) {
-    while (bitReader.count <= BitWordBits - 8) {
+BitCursor RefillBits(BitCursor in) {
+    // Fast path: with a word of bytes at hand, load them at once and move on
+    // by the whole bytes that fit. The bits of the next byte that land below
+    // the count are the stream's own; adding that byte later sets them again
+    // to the same values.
+    if (bitReader.end - bitReader.next >= (ptrdiff_t)sizeof(BitWord)) {
+        BitWord word = 0;
+        for (size_t i = 0; i < sizeof(BitWord); i++) word = word << 8 | bitReader.next[i];
+        in.bits |= word >> in.count;
+        int bytes = (BitWordBits - in.count) / 8;
+        bitReader.next += bytes;
+        in.count += bytes * 8;
+        return in;
+    }
+    while (in.count <= BitWordBits - 8) {
         if (bitReader.next == bitReader.end) {
             if (archiveEntry.compressedSize == 0) {
-                // Past the budget: the bits below the valid ones are 0 already.
-                bitReader.count = BitWordBits;
-                return;
+                // Past the budget every bit is 0. So are those below the
+                // count: bits loaded ahead belong to the byte at next, and
+                // there is none.
+                in.count = BitWordBits;
+                return in;
             }
             ReadInputBlock();
         }
-        bitReader.bits |= (BitWord)*bitReader.next++ << (BitWordBits - 8 - bitReader.count);
-        bitReader.count += 8;
+        in.bits |= (BitWord)*bitReader.next++ << (BitWordBits - 8 - in.count);
+        in.count += 8;
     }
+    return in;
 }

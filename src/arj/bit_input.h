@@ -5,16 +5,23 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// The accumulator is a machine word, so that it is refilled a byte at a time
-// only every few codes.
+// The accumulator is a machine word, so that it is refilled only every few
+// codes.
 typedef size_t BitWord;
 enum { BitWordBits = sizeof(BitWord) * 8, LookAheadBits = 16 };
 
-struct BitReader {
+// The position in the bit stream. A decoder's inner loop works on a copy in
+// a local variable, which the compiler keeps in registers: global state it
+// must reload after every byte stored through a pointer.
+struct BitCursor {
     // The next stream bits, the next one in the top bit; below the count
-    // valid ones all bits are 0.
+    // valid ones 0 or the bits that follow in the stream.
     BitWord bits;
-    int count;                 // at least LookAheadBits between operations
+    int count; // at least LookAheadBits between operations
+};
+
+struct BitReader {
+    BitCursor cursor;
     const unsigned char* next; // bytes already read from the archive, not yet taken
     const unsigned char* end;
 };
@@ -26,24 +33,37 @@ extern BitReader bitReader;
 // lowers that count by what it reads; past it every bit is 0.
 void InitBits(void);
 
-// Brings the count up to at least BitWordBits - 7.
-void RefillBits(void);
+// Brings the count up to at least BitWordBits - 7. Takes and gives the
+// cursor by value, so that a local copy never needs an address.
+BitCursor RefillBits(BitCursor in);
 
-// The next 16 bits of the stream, not consumed.
-inline unsigned BitBuffer(void) {
-    return (unsigned)(bitReader.bits >> (BitWordBits - LookAheadBits));
+// The next 16 bits, not consumed.
+inline unsigned PeekBits(const BitCursor& in) {
+    return (unsigned)(in.bits >> (BitWordBits - LookAheadBits));
 }
 
 // Consumes n bits (0 to 16).
-inline void FillBits(int n) {
-    bitReader.bits <<= n;
-    bitReader.count -= n;
-    if (bitReader.count < LookAheadBits) RefillBits();
+inline void SkipBits(BitCursor& in, int n) {
+    in.bits <<= n;
+    in.count -= n;
+    if (in.count < LookAheadBits) in = RefillBits(in);
 }
 
 // The next n bits (0 to 16) as a number, most significant first; consumed.
-inline unsigned GetBits(int n) {
-    unsigned value = BitBuffer() >> (LookAheadBits - n);
-    FillBits(n);
+inline unsigned TakeBits(BitCursor& in, int n) {
+    unsigned value = PeekBits(in) >> (LookAheadBits - n);
+    SkipBits(in, n);
     return value;
+}
+
+// The same on the reader's own cursor, for the code outside inner loops:
+// bitBuffer (the look-ahead), FillBits (consume) and GetBits (read).
+inline unsigned BitBuffer(void) {
+    return PeekBits(bitReader.cursor);
+}
+inline void FillBits(int n) {
+    SkipBits(bitReader.cursor, n);
+}
+inline unsigned GetBits(int n) {
+    return TakeBits(bitReader.cursor, n);
 }

@@ -25,31 +25,37 @@ enum {
     MatchLengthBias = 2, // length code c means c + 2 bytes
 };
 
-static unsigned DecodeFixedCode(int firstWidth, int maxOnes) {
-    unsigned base = 0;
-    int width = firstWidth;
-    while (width < firstWidth + maxOnes && GetBits(1)) {
-        base += 1u << width;
-        width++;
-    }
-    return width == 0 ? 0 : base + GetBits(width);
+// The run of ones is counted in the look-ahead (as the leading zeros of its
+// complement; the low 1 stops the count at 16) and consumed with its closing
+// 0 in one step. Bit by bit it would give the same value.
+static inline unsigned DecodeFixedCode(BitCursor& in, int firstWidth, int maxOnes) {
+    int ones = __builtin_clz(~PeekBits(in) << 16 | 0x8000u);
+    if (ones > maxOnes) ones = maxOnes;
+    SkipBits(in, ones < maxOnes ? ones + 1 : ones);
+    int width = firstWidth + ones;
+    unsigned base = ((1u << ones) - 1) << firstWidth;
+    return width == 0 ? 0 : base + TakeBits(in, width);
 }
 
 void DecodeMethod4(void) {
     OpenWindow();
     InitBits();
+    // The stream position and the window stay in locals (registers).
+    BitCursor in = bitReader.cursor;
+    unsigned char* window = Window;
     uint32_t decoded = 0; // a match may carry it up to 255 past originalSize
     int r = 0;
     while (decoded < (uint32_t)archiveEntry.originalSize) {
-        unsigned c = DecodeFixedCode(LengthFirstWidth, LengthMaxOnes);
-        if (c == 0) {
-            r = PutByte(r, (unsigned char)GetBits(LiteralBits));
+        if (!(PeekBits(in) & 0x8000u)) {
+            // A literal is the length code 0 and 8 bits: 9 bits in one read.
+            window[r] = (unsigned char)TakeBits(in, 1 + LiteralBits);
+            if (++r == WindowSize) r = FlushWindow();
             decoded++;
-        } else {
-            int length = c + MatchLengthBias;
-            decoded += length;
-            r = CopyMatch(r, DecodeFixedCode(OffsetFirstWidth, OffsetMaxOnes), length);
+            continue;
         }
+        int length = DecodeFixedCode(in, LengthFirstWidth, LengthMaxOnes) + MatchLengthBias;
+        decoded += length;
+        r = CopyMatch(r, DecodeFixedCode(in, OffsetFirstWidth, OffsetMaxOnes), length);
     }
     CloseWindow(r);
 }

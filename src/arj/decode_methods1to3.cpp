@@ -23,13 +23,13 @@ enum {
     NoZeroRun = -1,
     MinMatchLength = 3,
     FirstMatchSymbol = 256,
+    MaxBlockSize = 65536,
 };
 
 uint8_t SymbolLengths[LiteralLengthSymbols];
 uint16_t SymbolTable[1 << LiteralTableBits];
 uint8_t SmallLengths[PreCodeSymbols];
 uint16_t SmallTable[1 << SmallTableBits];
-static uint16_t BlockRemaining; // literal/length symbols left in the block
 
 // A code of one symbol takes no bits: every table entry holds it, and its
 // length stays 0. A value outside the code could pass for a tree node.
@@ -100,40 +100,52 @@ static void ReadSymbolLengths(void) {
     MakeTable(LiteralLengthSymbols, SymbolLengths, LiteralTableBits, SymbolTable);
 }
 
-static unsigned DecodeSymbol(void) {
-    if (BlockRemaining == 0) {
-        BlockRemaining = (uint16_t)GetBits(BlockSizeBits);
-        ReadSmallLengths(PreCodeSymbols, PreCodeZeroRunAfter);
-        ReadSymbolLengths();
-        ReadSmallLengths(OffsetSymbols, NoZeroRun);
-    }
-    BlockRemaining--; // from 0 this wraps: a block size of 0 stands for 65536
-    return ReadCode(SymbolTable, LiteralTableBits, LiteralLengthSymbols, SymbolLengths);
+// Reads the codes of a block; gives its count of literal/length symbols, of
+// which 0 stands for 65536.
+static unsigned ReadBlockHeader(void) {
+    unsigned size = GetBits(BlockSizeBits);
+    ReadSmallLengths(PreCodeSymbols, PreCodeZeroRunAfter);
+    ReadSymbolLengths();
+    ReadSmallLengths(OffsetSymbols, NoZeroRun);
+    return size == 0 ? (unsigned)MaxBlockSize : size;
 }
 
 // Offset symbol c > 0 stands for 2^(c-1) to 2^c - 1; the bits below the
 // leading 1 follow.
-static unsigned DecodeOffset(void) {
-    unsigned c = ReadCode(SmallTable, SmallTableBits, OffsetSymbols, SmallLengths);
+static unsigned DecodeOffset(BitCursor& in) {
+    unsigned c = ReadCodeFrom(in, SmallTable, SmallTableBits, OffsetSymbols, SmallLengths);
     if (c == 0) return 0;
-    return (1u << (c - 1)) + GetBits(c - 1);
+    return (1u << (c - 1)) + TakeBits(in, c - 1);
 }
 
 void DecodeMethods1To3(void) {
     OpenWindow();
-    BlockRemaining = 0;
     InitBits();
-    uint32_t decoded = 0; // a match may carry it up to 255 past originalSize
+    // The loop keeps the stream position, the window and the block's count in
+    // locals, and hands the position back to the bit input only around block
+    // headers.
+    BitCursor in = bitReader.cursor;
+    unsigned char* window = Window;
+    unsigned blockRemaining = 0; // literal/length symbols left in the block
+    uint32_t decoded = 0;        // a match may carry it up to 255 past originalSize
     int r = 0;
     while (decoded < (uint32_t)archiveEntry.originalSize) {
-        unsigned s = DecodeSymbol();
+        if (blockRemaining == 0) {
+            bitReader.cursor = in;
+            blockRemaining = ReadBlockHeader();
+            in = bitReader.cursor;
+        }
+        blockRemaining--;
+        unsigned s =
+            ReadCodeFrom(in, SymbolTable, LiteralTableBits, LiteralLengthSymbols, SymbolLengths);
         if (s < FirstMatchSymbol) {
-            r = PutByte(r, (unsigned char)s);
+            window[r] = (unsigned char)s;
+            if (++r == WindowSize) r = FlushWindow();
             decoded++;
         } else {
             int length = s - FirstMatchSymbol + MinMatchLength;
             decoded += length;
-            r = CopyMatch(r, DecodeOffset(), length);
+            r = CopyMatch(r, DecodeOffset(in), length);
         }
     }
     CloseWindow(r);

@@ -21,28 +21,14 @@ int FlushWindow(void) {
     return 0;
 }
 
-int CopyMatch(int r, unsigned offset, int length) {
-    // Offsets of a window and more (methods 1 to 3 can send up to 65535) wrap
-    // around the window, so that every read stays inside it.
-    if (offset >= WindowSize) offset %= WindowSize;
-    int i = r - (int)offset - 1;
-    if (i < 0) i += WindowSize;
-
-    if (i < r && r + length < WindowSize) {
-        // Neither index reaches the window's end. Byte by byte, a source
-        // that overlaps the destination repeats the last r - i bytes; copying
-        // in pieces of r - i bytes, each piece taken from bytes written
-        // before it, gives the same result, and each piece may double.
-        unsigned char* to = Window + r;
-        const unsigned char* from = Window + i;
-        int piece = r - i;
-        for (int left = length; left > 0; left -= piece, to += piece, piece *= 2) {
-            if (piece > left) piece = left;
-            memcpy(to, from, piece);
-        }
+int CopyMatchSlow(int r, int i, int length) {
+    // A source ahead of the destination (still from the window's previous
+    // round) is never reached by the bytes the match writes, so a plain
+    // move gives what a byte-by-byte copy gives.
+    if (i > r && i + length <= WindowSize && r + length < WindowSize) {
+        memmove(Window + r, Window + i, length);
         return r + length;
     }
-
     // Near the window's end: one byte at a time, wrapping both indexes.
     while (length-- > 0) {
         Window[r] = Window[i];

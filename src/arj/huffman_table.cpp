@@ -8,7 +8,6 @@
 // codes hang below their table entry as small binary trees.
 #include "arj/huffman_table.h"
 
-#include "arj/bit_input.h"
 #include "arj/extraction_error.h"
 
 // The whole 16-bit code space: a complete code fills it exactly.
@@ -77,17 +76,15 @@ void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t*
     }
 }
 
-unsigned ReadCode(const uint16_t* table, int tableBits, int symbolCount, const uint8_t* lengths) {
-    unsigned look = BitBuffer();
-    unsigned c = table[look >> (LookAheadBits - tableBits)];
-    // A tree walk looks at the bits behind the table's index without
-    // consuming them; a complete code never needs more than the 16
-    // look-ahead bits. Only a table left from an earlier code (a later list
-    // of only zeros) could ask for more.
+unsigned WalkTree(unsigned node, unsigned look, int tableBits, int symbolCount) {
+    // The walk looks at the bits behind the table's index without consuming
+    // them; a complete code never needs more than the 16 look-ahead bits.
+    // Only a table left from an earlier code (a later list of only zeros)
+    // could ask for more.
+    unsigned c = node;
     for (unsigned mask = 1u << (15 - tableBits); c >= (unsigned)symbolCount; mask >>= 1) {
         if (mask == 0) BadHuffmanCode();
         c = (look & mask) ? RightChild[c] : LeftChild[c];
     }
-    FillBits(lengths[c]);
     return c;
 }

@@ -2,6 +2,8 @@
 // read of one symbol.
 #pragma once
 
+#include "arj/bit_input.h"
+
 #include <stdint.h>
 
 enum {
@@ -21,8 +23,25 @@ extern uint16_t RightChild[NodeStoreSize];
 // zeros changes nothing.
 void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table);
 
+// The symbol below a table entry that is a tree node: follows the bits of
+// look behind the table's index.
+unsigned WalkTree(unsigned node, unsigned look, int tableBits, int symbolCount);
+
 // Reads one symbol of a built code and consumes its bits.
-unsigned ReadCode(const uint16_t* table, int tableBits, int symbolCount, const uint8_t* lengths);
+inline unsigned ReadCodeFrom(BitCursor& in, const uint16_t* table, int tableBits, int symbolCount,
+                             const uint8_t* lengths) {
+    unsigned look = PeekBits(in);
+    unsigned c = table[look >> (LookAheadBits - tableBits)];
+    if (c >= (unsigned)symbolCount) c = WalkTree(c, look, tableBits, symbolCount);
+    SkipBits(in, lengths[c]);
+    return c;
+}
+
+// The same on the bit input's own cursor.
+inline unsigned ReadCode(const uint16_t* table, int tableBits, int symbolCount,
+                         const uint8_t* lengths) {
+    return ReadCodeFrom(bitReader.cursor, table, tableBits, symbolCount, lengths);
+}
 
 // Ends the extraction with "Bad Huffman code".
 [[noreturn]] void BadHuffmanCode(void);

@@ -1,0 +1,106 @@
+#!/bin/sh
+# extract_bench.sh: extraction throughput of vantorel-pack against arj itself.
+#
+# usage: bench/extract_bench.sh [VANTOREL_PACK] [PAYLOAD_MB]
+#
+# Gathers a payload of real files from this machine (programs and libraries
+# from /usr/bin and /usr/lib, text from /usr/share/doc and /usr/include; 72 MB
+# unless given, at least 64), archives it with "arj a -m1" and "arj a -m4", wraps each
+# archive in an installer package (24576-byte placeholder image, script,
+# archive) and times, best of RUNS runs each:
+#   vantorel-pack extract PACKAGE -C OUT    the installer's reader
+#   arj x ARCHIVE OUT/                      the archiver's own extraction
+# Both write into a fresh folder on the same file system (tmpfs when
+# /dev/shm exists). Throughput is MB (10^6 bytes) of extracted output per
+# second of wall time. Our output is checked against the payload; arj's is not
+# looked at.
+set -eu
+
+PACK=${1:-build/host/vantorel-pack}
+PAYLOAD_MB=${2:-72}
+RUNS=${RUNS:-3}
+case $PACK in /*) ;; *) PACK=$(pwd)/$PACK ;; esac
+[ -x "$PACK" ] || { echo "extract_bench: no vantorel-pack at $PACK" >&2; exit 1; }
+command -v arj >/dev/null || { echo "extract_bench: arj is not installed" >&2; exit 1; }
+[ "$PAYLOAD_MB" -ge 64 ] || { echo "extract_bench: the payload must be at least 64 MB" >&2; exit 1; }
+
+BASE=/dev/shm
+[ -d "$BASE" ] && [ -w "$BASE" ] || BASE=${TMPDIR:-/tmp}
+WORK=$(mktemp -d "$BASE/vantorel-bench.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT INT TERM
+mkdir "$WORK/payload"
+
+# Copies regular files of 16 KB to 4 MB (the size of a program's files rather
+# than of small notes; compressed .gz files left out) from the folders, in
+# name order, into the flat payload folder until it holds the given number of
+# bytes.
+gather() {
+    limit=$1
+    shift
+    have=$(du -sb "$WORK/payload" | cut -f1)
+    n=$(ls "$WORK/payload" | wc -l)
+    find "$@" -type f -size +16k -size -4M ! -name '*.gz' 2>/dev/null | LC_ALL=C sort | while read -r file; do
+        [ "$have" -lt "$limit" ] || break
+        [ -r "$file" ] || continue
+        n=$((n + 1))
+        cp "$file" "$WORK/payload/$n-$(basename "$file" | tr -c 'A-Za-z0-9._\n-' _)"
+        have=$((have + $(stat -c %s "$file")))
+    done
+}
+BYTES=$((PAYLOAD_MB * 1000000))
+gather $((BYTES * 6 / 10)) /usr/bin /usr/lib
+gather $((BYTES * 9 / 10)) /usr/share/doc /usr/include
+gather "$BYTES" /usr/share /usr/lib
+SIZE=$(du -sb "$WORK/payload" | cut -f1)
+COUNT=$(ls "$WORK/payload" | wc -l)
+
+le32() { # a number as 4 little-endian bytes
+    printf "\\$(printf %03o $(($1 & 255)))\\$(printf %03o $(($1 >> 8 & 255)))"
+    printf "\\$(printf %03o $(($1 >> 16 & 255)))\\$(printf %03o $(($1 >> 24 & 255)))"
+}
+
+now() { date +%s.%N; }
+
+# Best wall time of RUNS runs of a command, each into an empty folder OUT.
+best_time() {
+    best=
+    i=0
+    while [ $i -lt "$RUNS" ]; do
+        rm -rf "$WORK/out" && mkdir "$WORK/out"
+        start=$(now)
+        "$@" >/dev/null
+        end=$(now)
+        best=$(awk -v s="$start" -v e="$end" -v b="$best" \
+            'BEGIN { t = e - s; if (b == "" || t < b) b = t; print b }')
+        i=$((i + 1))
+    done
+    echo "$best"
+}
+
+mbps() { awk -v s="$SIZE" -v t="$1" 'BEGIN { printf "%.1f", s / t / 1e6 }'; }
+
+echo "payload: $COUNT files, $SIZE bytes, in $WORK (best of $RUNS runs)"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+printf '%-8s %12s %14s %14s %8s\n' method archive "vantorel MB/s" "arj x MB/s" ratio
+SCRIPT='Title("bench");'
+for method in 1 4; do
+    (cd "$WORK/payload" && arj a -y -m$method "$WORK/m$method.arj" '*' >/dev/null)
+    archive="$WORK/m$method.arj"
+    package="$WORK/m$method.exe"
+    {
+        head -c 24576 /dev/zero
+        le32 ${#SCRIPT}
+        printf '%s' "$SCRIPT"
+        le32 "$(wc -c <"$archive")"
+        cat "$archive"
+    } >"$package"
+
+    ours=$(best_time "$PACK" extract "$package" -C "$WORK/out")
+    diff -r "$WORK/payload" "$WORK/out" >/dev/null || {
+        echo "extract_bench: vantorel-pack's output differs from the payload" >&2
+        exit 1
+    }
+    theirs=$(best_time sh -c "cd '$WORK/out' && arj x -y '$archive'")
+    printf '%-8s %12s %14s %14s %8s\n' "-m$method" "$(wc -c <"$archive")" "$(mbps "$ours")" \
+        "$(mbps "$theirs")" "$(awk -v a="$theirs" -v b="$ours" 'BEGIN { printf "%.2fx", a / b }')"
+done
