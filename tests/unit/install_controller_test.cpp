@@ -14,7 +14,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using TestFiles = std::vector<std::pair<std::string, std::string>>; // name, bytes
-using arj_test::HaveArj;
 
 // An archive that the arj archiver makes of files, in the order given.
 std::string MakeArjArchive(const TestFiles& files, const std::string& switches) {
@@ -42,7 +41,7 @@ class InstallController : public SandboxTest {
   protected:
     void SetUp() override {
         SandboxTest::SetUp();
-        if (!HaveArj()) GTEST_SKIP() << "arj is not installed";
+        SKIP_WITHOUT_ARJ();
         memset(&folderVariables, 0, sizeof folderVariables);
         SetStandardFolders("C:\\Program Files", "C:\\Start\\Programs", "C:\\Desk");
         SimSetModuleFileName("C:\\Setup\\setup.exe");
