@@ -19,7 +19,7 @@ ctest --preset asan
 for fuzzer in build/fuzz/fuzz/*_fuzzer; do
     name=$(basename "$fuzzer" _fuzzer)
     corpus=$(mktemp -d)
-    [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+    [ -d "fuzz/${name}_seeds" ] && cp -r "fuzz/${name}_seeds/." "$corpus/"
     echo "fuzzing $name for ${fuzz_seconds}s"
     "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -4
     rm -rf "$corpus"
