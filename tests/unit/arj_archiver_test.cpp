@@ -26,12 +26,14 @@ int ExtractInto(const Sandbox& box, const Bytes& package, const std::string& fol
     return ExtractArchive(path.c_str(), RecordDone);
 }
 
-// Bytes from a small alphabet compress; from all 256 they do not.
+// Bytes from a small alphabet compress; from all 256 they do not; -1 draws
+// a few values with falling odds.
 Bytes Pseudo(size_t size, uint32_t seed, int alphabet) {
     Bytes b(size, '\0');
     for (char& c : b) {
         seed = seed * 1103515245u + 12345u;
         c = (char)(alphabet == 256 ? seed >> 16 : 'a' + (seed >> 16) % alphabet);
+        if (alphabet < 0) c = (char)(__builtin_ctz(seed >> 8 | 1u << 23) * 11); // 2^-(k+1) each
     }
     return b;
 }
@@ -58,6 +60,7 @@ TEST(ArjArchiver, EveryMethodExtractsByteForByte) {
         {"w26625", Pseudo(26625, 3, 4)},
         {"runs", Bytes(200000, 'x') + Pseudo(1000, 4, 2) + Bytes(70000, '\0')},
         {"random", Pseudo(70000, 5, 256)},
+        {"skewed", Pseudo(60000, 6, -1)}, // rare bytes get codes of more than 12 bits
         {"text", text}};
     std::string names;
     std::vector<std::string> expectedNames;
