@@ -116,21 +116,22 @@ TEST(ArjArchiver, TextEntriesAndOtherHostSystems) {
     EXPECT_EQ(binary, ReadFile(box.Host("dos/DATA.BIN")));
 }
 
-// Runs vantorel-pack; gives the exit code, with stdout and stderr.
+// Runs vantorel-pack; gives the exit code, with stdout and stderr (kept in
+// the sandbox).
+std::string sandboxRoot;
 int RunPack(const std::string& arguments, std::string* out, std::string* err) {
-    std::string base = "/tmp/vantorel-pack-test-" + std::to_string(getpid());
+    std::string base = sandboxRoot + "/pack";
     int status =
         system((VANTOREL_PACK " " + arguments + " >" + base + ".out 2>" + base + ".err").c_str());
     *out = ReadFile(base + ".out");
     *err = ReadFile(base + ".err");
-    unlink((base + ".out").c_str());
-    unlink((base + ".err").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
     SKIP_WITHOUT_ARJ();
     Sandbox box;
+    sandboxRoot = box.root;
     mkdir(box.Host("in").c_str(), 0755);
     mkdir(box.Host("out").c_str(), 0755);
     Bytes text = Pseudo(50000, 3, 6);
