@@ -127,9 +127,10 @@ void DecodeMethods1To3(void) {
     BitCursor in = bitReader.cursor;
     unsigned char* window = Window;
     unsigned blockRemaining = 0; // literal/length symbols left in the block
-    uint32_t decoded = 0;        // a match may carry it up to 255 past originalSize
+    uint32_t size = (uint32_t)archiveEntry.originalSize;
+    uint32_t decoded = 0; // a match may carry it up to 255 past the size
     int r = 0;
-    while (decoded < (uint32_t)archiveEntry.originalSize) {
+    while (decoded < size) {
         if (blockRemaining == 0) {
             bitReader.cursor = in;
             blockRemaining = ReadBlockHeader();

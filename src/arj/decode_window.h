@@ -41,6 +41,13 @@ inline int CopyMatch(int r, unsigned offset, int length) {
     if (distance >= 8 && length >= 8) {
         for (int k = 0; k < length - 8; k += 8) memcpy(to + k, from + k, 8);
         memcpy(to + length - 8, from + length - 8, 8);
+    } else if (distance >= 4 && length >= 4) {
+        for (int k = 0; k < length - 4; k += 4) memcpy(to + k, from + k, 4);
+        memcpy(to + length - 4, from + length - 4, 4);
+    } else if (length == 3) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
     } else if (distance == 1) {
         memset(to, *from, length); // a run of the last byte
     } else {
