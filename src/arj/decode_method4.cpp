@@ -42,7 +42,7 @@ void DecodeMethod4(void) {
     InitBits();
     // The stream and output positions stay in locals (registers).
     BitCursor in = bitReader.cursor;
-    unsigned char* flushAt = FlushPosition;
+    unsigned char* flushAt = FlushPosition();
     uint32_t size = (uint32_t)archiveEntry.originalSize;
     uint32_t decoded = 0; // a match may carry it up to 255 past the size
     while (decoded < size) {

@@ -125,7 +125,7 @@ void DecodeMethods1To3(void) {
     // count in locals, and hands the stream position back to the bit input
     // only around block headers.
     BitCursor in = bitReader.cursor;
-    unsigned char* flushAt = FlushPosition;
+    unsigned char* flushAt = FlushPosition();
     unsigned blockRemaining = 0; // literal/length symbols left in the block
     uint32_t size = (uint32_t)archiveEntry.originalSize;
     uint32_t decoded = 0; // a match may carry it up to 255 past the size

@@ -18,17 +18,17 @@ unsigned char* OpenWindow(void) {
     // A match may reach back before the entry's first byte; it then reads 0,
     // never a byte of an earlier entry or of the heap.
     memset(Window, 0, WindowSize);
-    return WindowStart;
+    return WindowStart();
 }
 
 unsigned char* FlushWindow(unsigned char* out) {
-    WriteDecoded(WindowStart, WindowSize);
-    memmove(Window, WindowStart, out - WindowStart);
+    WriteDecoded(WindowStart(), WindowSize);
+    memmove(Window, WindowStart(), out - WindowStart());
     return out - WindowSize;
 }
 
 void CloseWindow(unsigned char* out) {
-    if (out > WindowStart) WriteDecoded(WindowStart, out - WindowStart);
+    if (out > WindowStart()) WriteDecoded(WindowStart(), out - WindowStart());
     free(Window);
     Window = 0;
 }

@@ -18,10 +18,14 @@ enum {
 // Allocated per entry by OpenWindow, released by CloseWindow.
 extern unsigned char* Window;
 
-// The window's end, where writing starts, and the position at which the
-// buffer is written out.
-#define WindowStart (Window + WindowSize)
-#define FlushPosition (Window + 2 * WindowSize)
+// Where writing starts (behind a window of zeros), and the position at
+// which the buffer is written out.
+inline unsigned char* WindowStart(void) {
+    return Window + WindowSize;
+}
+inline unsigned char* FlushPosition(void) {
+    return Window + 2 * WindowSize;
+}
 
 // Allocates the buffer; the bytes before the entry's first read as 0. Gives
 // the write position.
