@@ -5,9 +5,9 @@
 #
 # Gathers a payload of real files from this machine (programs and libraries
 # from /usr/bin and /usr/lib, text from /usr/share/doc and /usr/include; 72 MB
-# unless given, at least 64), archives it with "arj a -m1" and "arj a -m4", wraps each
-# archive in an installer package (24576-byte placeholder image, script,
-# archive) and times, best of RUNS runs each:
+# unless given, at least 64), archives it with "arj a -m1" and "arj a -m4",
+# wraps each archive in an installer package (24576-byte placeholder image,
+# script, archive) and times, best of RUNS (default 5) turns each:
 #   vantorel-pack extract PACKAGE -C OUT    the installer's reader
 #   arj x ARCHIVE OUT/                      the archiver's own extraction
 # Both write into a fresh folder on the same file system (tmpfs when
@@ -18,7 +18,7 @@ set -eu
 
 PACK=${1:-build/host/vantorel-pack}
 PAYLOAD_MB=${2:-72}
-RUNS=${RUNS:-3}
+RUNS=${RUNS:-5}
 case $PACK in /*) ;; *) PACK=$(pwd)/$PACK ;; esac
 [ -x "$PACK" ] || { echo "extract_bench: no vantorel-pack at $PACK" >&2; exit 1; }
 command -v arj >/dev/null || { echo "extract_bench: arj is not installed" >&2; exit 1; }
@@ -61,25 +61,20 @@ le32() { # a number as 4 little-endian bytes
 
 now() { date +%s.%N; }
 
-# Best wall time of RUNS runs of a command, each into an empty folder OUT.
-best_time() {
-    best=
-    i=0
-    while [ $i -lt "$RUNS" ]; do
-        rm -rf "$WORK/out" && mkdir "$WORK/out"
-        start=$(now)
-        "$@" >/dev/null
-        end=$(now)
-        best=$(awk -v s="$start" -v e="$end" -v b="$best" \
-            'BEGIN { t = e - s; if (b == "" || t < b) b = t; print b }')
-        i=$((i + 1))
-    done
-    echo "$best"
+# Wall time of a command run into an empty folder OUT.
+time_run() {
+    rm -rf "$WORK/out" && mkdir "$WORK/out"
+    start=$(now)
+    "$@" >/dev/null
+    end=$(now)
+    awk -v s="$start" -v e="$end" 'BEGIN { print e - s }'
 }
+
+smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 
 mbps() { awk -v s="$SIZE" -v t="$1" 'BEGIN { printf "%.1f", s / t / 1e6 }'; }
 
-echo "payload: $COUNT files, $SIZE bytes, in $WORK (best of $RUNS runs)"
+echo "payload: $COUNT files, $SIZE bytes, in $WORK (best of $RUNS turns)"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 printf '%-8s %12s %14s %14s %8s\n' method archive "vantorel MB/s" "arj x MB/s" ratio
 SCRIPT='Title("bench");'
@@ -95,12 +90,20 @@ for method in 1 4; do
         cat "$archive"
     } >"$package"
 
-    ours=$(best_time "$PACK" extract "$package" -C "$WORK/out")
-    diff -r "$WORK/payload" "$WORK/out" >/dev/null || {
-        echo "extract_bench: vantorel-pack's output differs from the payload" >&2
-        exit 1
-    }
-    theirs=$(best_time sh -c "cd '$WORK/out' && arj x -y '$archive'")
+    # The two tools take turns, so that both meet the machine in the same
+    # state; the best run of each counts.
+    ours=
+    theirs=
+    i=0
+    while [ $i -lt "$RUNS" ]; do
+        ours=$(smaller "$(time_run "$PACK" extract "$package" -C "$WORK/out")" "$ours")
+        diff -r "$WORK/payload" "$WORK/out" >/dev/null || {
+            echo "extract_bench: vantorel-pack's output differs from the payload" >&2
+            exit 1
+        }
+        theirs=$(smaller "$(time_run sh -c "cd '$WORK/out' && arj x -y '$archive'")" "$theirs")
+        i=$((i + 1))
+    done
     printf '%-8s %12s %14s %14s %8s\n' "-m$method" "$(wc -c <"$archive")" "$(mbps "$ours")" \
         "$(mbps "$theirs")" "$(awk -v a="$theirs" -v b="$ours" 'BEGIN { printf "%.2fx", a / b }')"
 done

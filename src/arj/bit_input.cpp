@@ -31,20 +31,7 @@ void InitBits(void) {
     bitReader.cursor = RefillBits(empty);
 }
 
-BitCursor RefillBits(BitCursor in) {
-    // Fast path: with a word of bytes at hand, load them at once and move on
-    // by the whole bytes that fit. The bits of the next byte that land below
-    // the count are the stream's own; adding that byte later sets them again
-    // to the same values.
-    if (bitReader.end - bitReader.next >= (ptrdiff_t)sizeof(BitWord)) {
-        BitWord word = 0;
-        for (size_t i = 0; i < sizeof(BitWord); i++) word = word << 8 | bitReader.next[i];
-        in.bits |= word >> in.count;
-        int bytes = (BitWordBits - in.count) / 8;
-        bitReader.next += bytes;
-        in.count += bytes * 8;
-        return in;
-    }
+BitCursor RefillBitsSlow(BitCursor in) {
     while (in.count <= BitWordBits - 8) {
         if (bitReader.next == bitReader.end) {
             if (archiveEntry.compressedSize == 0) {

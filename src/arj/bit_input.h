@@ -33,9 +33,25 @@ extern BitReader bitReader;
 // lowers that count by what it reads; past it every bit is 0.
 void InitBits(void);
 
+// RefillBits when fewer than a word of read bytes are at hand: byte by
+// byte, reading the next block of the entry's data or past its end.
+BitCursor RefillBitsSlow(BitCursor in);
+
 // Brings the count up to at least BitWordBits - 7. Takes and gives the
 // cursor by value, so that a local copy never needs an address.
-BitCursor RefillBits(BitCursor in);
+inline BitCursor RefillBits(BitCursor in) {
+    if (bitReader.end - bitReader.next < (ptrdiff_t)sizeof(BitWord)) return RefillBitsSlow(in);
+    // A word of bytes loaded at once; we move on by the whole bytes that
+    // fit. The bits of the next byte that land below the count are the
+    // stream's own: taking that byte later sets them again to the same values.
+    BitWord word = 0;
+    for (size_t i = 0; i < sizeof(BitWord); i++) word = word << 8 | bitReader.next[i];
+    in.bits |= word >> in.count;
+    int bytes = (BitWordBits - in.count) / 8;
+    bitReader.next += bytes;
+    in.count += bytes * 8;
+    return in;
+}
 
 // The next 16 bits, not consumed.
 inline unsigned PeekBits(const BitCursor& in) {

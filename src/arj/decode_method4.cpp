@@ -38,24 +38,24 @@ static inline unsigned DecodeFixedCode(BitCursor& in, int firstWidth, int maxOne
 }
 
 void DecodeMethod4(void) {
-    OpenWindow();
+    unsigned char* out = OpenWindow();
     InitBits();
-    // The stream position and the window stay in locals (registers).
+    // The stream and output positions stay in locals (registers).
     BitCursor in = bitReader.cursor;
-    unsigned char* window = Window;
-    uint32_t decoded = 0; // a match may carry it up to 255 past originalSize
-    int r = 0;
-    while (decoded < (uint32_t)archiveEntry.originalSize) {
+    unsigned char* flushAt = FlushPosition();
+    uint32_t size = (uint32_t)archiveEntry.originalSize;
+    uint32_t decoded = 0; // a match may carry it up to 255 past the size
+    while (decoded < size) {
         if (!(PeekBits(in) & 0x8000u)) {
             // A literal is the length code 0 and 8 bits: 9 bits in one read.
-            window[r] = (unsigned char)TakeBits(in, 1 + LiteralBits);
-            if (++r == WindowSize) r = FlushWindow();
+            *out++ = (unsigned char)TakeBits(in, 1 + LiteralBits);
             decoded++;
-            continue;
+        } else {
+            int length = DecodeFixedCode(in, LengthFirstWidth, LengthMaxOnes) + MatchLengthBias;
+            decoded += length;
+            out = CopyMatch(out, DecodeFixedCode(in, OffsetFirstWidth, OffsetMaxOnes), length);
         }
-        int length = DecodeFixedCode(in, LengthFirstWidth, LengthMaxOnes) + MatchLengthBias;
-        decoded += length;
-        r = CopyMatch(r, DecodeFixedCode(in, OffsetFirstWidth, OffsetMaxOnes), length);
+        if (out >= flushAt) out = FlushWindow(out);
     }
-    CloseWindow(r);
+    CloseWindow(out);
 }

@@ -119,17 +119,17 @@ static unsigned DecodeOffset(BitCursor& in) {
 }
 
 void DecodeMethods1To3(void) {
-    OpenWindow();
+    unsigned char* out = OpenWindow();
     InitBits();
-    // The loop keeps the stream position, the window and the block's count in
-    // locals, and hands the position back to the bit input only around block
-    // headers.
+    // The loop keeps the stream position, the output position and the block's
+    // count in locals, and hands the stream position back to the bit input
+    // only around block headers.
     BitCursor in = bitReader.cursor;
-    unsigned char* window = Window;
+    unsigned char* flushAt = FlushPosition();
     unsigned blockRemaining = 0; // literal/length symbols left in the block
-    uint32_t decoded = 0;        // a match may carry it up to 255 past originalSize
-    int r = 0;
-    while (decoded < (uint32_t)archiveEntry.originalSize) {
+    uint32_t size = (uint32_t)archiveEntry.originalSize;
+    uint32_t decoded = 0; // a match may carry it up to 255 past the size
+    while (decoded < size) {
         if (blockRemaining == 0) {
             bitReader.cursor = in;
             blockRemaining = ReadBlockHeader();
@@ -139,14 +139,14 @@ void DecodeMethods1To3(void) {
         unsigned s =
             ReadCodeFrom(in, SymbolTable, LiteralTableBits, LiteralLengthSymbols, SymbolLengths);
         if (s < FirstMatchSymbol) {
-            window[r] = (unsigned char)s;
-            if (++r == WindowSize) r = FlushWindow();
+            *out++ = (unsigned char)s;
             decoded++;
         } else {
             int length = s - FirstMatchSymbol + MinMatchLength;
             decoded += length;
-            r = CopyMatch(r, DecodeOffset(in), length);
+            out = CopyMatch(out, DecodeOffset(in), length);
         }
+        if (out >= flushAt) out = FlushWindow(out);
     }
-    CloseWindow(r);
+    CloseWindow(out);
 }

@@ -4,50 +4,64 @@
 
 #include <string.h>
 
-enum { WindowSize = 26624 };
+enum {
+    WindowSize = 26624, // how far back a match can reach
+    MaxMatchLength = 256,
+    CopyStep = 8, // a match is copied in steps of this many bytes
+};
 
+// The output is written straight on through a buffer of twice the window's
+// size: the window is always the WindowSize bytes before the write position,
+// so a match never wraps around, and a copy may run a few bytes past its end
+// into bytes not yet written. When the position passes the buffer's second
+// half, that half is written out and the window moves down to the first.
 // Allocated per entry by OpenWindow, released by CloseWindow.
 extern unsigned char* Window;
 
-// Allocates the window; bytes before the entry's first read as 0.
-void OpenWindow(void);
-
-// Writes the full window out; gives the new write index, 0.
-int FlushWindow(void);
-
-// CopyMatch outside its fast path: a source at or ahead of the write index,
-// or an index that reaches the window's end.
-int CopyMatchSlow(int r, int i, int length);
-
-// Repeats length bytes that start offset + 1 bytes behind write index r
-// (offset 0: the byte written last); gives the next write index.
-inline int CopyMatch(int r, unsigned offset, int length) {
-    // Offsets of a window and more (methods 1 to 3 can send up to 65535) wrap
-    // around the window, so that every read stays inside it.
-    if (offset >= WindowSize) offset %= WindowSize;
-    int i = r - (int)offset - 1;
-    if (i < 0) i += WindowSize;
-    if (!(i < r && r + length < WindowSize)) return CopyMatchSlow(r, i, length);
-
-    // Neither index reaches the window's end, and the source starts before
-    // the destination. Byte by byte, bytes written by the match are read
-    // again by it when the distance is below the length. Copying 8 bytes a
-    // step gives the same result when the distance is at least 8: each step
-    // reads only bytes written before it. The last step ends at the match's
-    // end and writes some bytes again, with the same values.
-    unsigned char* to = Window + r;
-    const unsigned char* from = Window + i;
-    int distance = r - i;
-    if (distance >= 8 && length >= 8) {
-        for (int k = 0; k < length - 8; k += 8) memcpy(to + k, from + k, 8);
-        memcpy(to + length - 8, from + length - 8, 8);
-    } else if (distance == 1) {
-        memset(to, *from, length); // a run of the last byte
-    } else {
-        for (int k = 0; k < length; k++) to[k] = from[k];
-    }
-    return r + length;
+// Where writing starts (behind a window of zeros), and the position at
+// which the buffer is written out.
+inline unsigned char* WindowStart(void) {
+    return Window + WindowSize;
+}
+inline unsigned char* FlushPosition(void) {
+    return Window + 2 * WindowSize;
 }
 
-// Writes the r bytes of the last partial window and releases the window.
-void CloseWindow(int r);
+// Allocates the buffer; the bytes before the entry's first read as 0. Gives
+// the write position.
+unsigned char* OpenWindow(void);
+
+// Writes out the full second half and moves the window down; gives the new
+// write position. For out at or past FlushPosition.
+unsigned char* FlushWindow(unsigned char* out);
+
+// Repeats length bytes that start offset + 1 bytes before out (offset 0: the
+// byte written last); gives the position behind them.
+inline unsigned char* CopyMatch(unsigned char* out, unsigned offset, int length) {
+    // Offsets of a window and more (methods 1 to 3 can send up to 65535) are
+    // taken modulo the window, so that every read stays inside it.
+    if (offset >= WindowSize) offset %= WindowSize;
+    const unsigned char* from = out - offset - 1;
+    unsigned char* end = out + length;
+    // Byte by byte, a match reads again the bytes it writes when its distance
+    // is below its length. Steps of 8 bytes give the same result when the
+    // distance is at least 8: each step reads only bytes written before it.
+    // The last step may write past the end: bytes nobody has read yet.
+    if (offset >= CopyStep - 1) {
+        do {
+            memcpy(out, from, CopyStep);
+            out += CopyStep;
+            from += CopyStep;
+        } while (out < end);
+    } else if (offset == 0) {
+        memset(out, *from, length); // a run of the last byte
+    } else {
+        do *out++ = *from++;
+        while (out < end);
+    }
+    return end;
+}
+
+// Writes the bytes before out that are not yet written and releases the
+// buffer.
+void CloseWindow(unsigned char* out);

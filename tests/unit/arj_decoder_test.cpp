@@ -140,11 +140,12 @@ TEST(Methods1To3, DecodeTheFormatsExamples) {
 std::vector<Item> WindowEdgeItems() {
     std::vector<Item> items;
     for (int i = 0; i < 26620; i++) items.push_back({0, (unsigned)"edge cases"[i % 10] + i % 7});
-    // From 26620 across the flush; from before index 0 (the window's end); a
-    // run; overlapping by 4; no overlap, source ahead in the window.
+    // From 26620 across the first full window; reaching back across it; a
+    // run; overlapping by 4; no overlap, from far back.
     for (Item m : {Item{10, 99}, {8, 9}, {256, 0}, {200, 3}, {256, 5000}}) items.push_back(m);
     for (int i = 0; i < 26000; i++) items.push_back({0, (unsigned)(i * 13 % 251)});
-    // Repeating up to the window's end; offsets of a window and more wrap.
+    // Repeating across the second full window; offsets of a window and more
+    // are taken modulo the window.
     for (Item m : {Item{256, 2}, {100, 30000}, {100, 26623}, {50, 65535}}) items.push_back(m);
     return items;
 }

@@ -28,7 +28,7 @@ inline uint32_t Crc(const Bytes& bytes) {
     return ~crc;
 }
 
-inline Bytes Le(uint32_t value, int bytes) {
+inline Bytes Le(uint64_t value, int bytes) {
     Bytes b;
     for (int i = 0; i < bytes; i++) b += (char)(value >> (8 * i));
     return b;
