@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ googletest libgtest-dev libgmock-dev
+    cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
     clang libclang-rt-14-dev                  # fuzzers and sanitizers
     g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the installer stubs
     wine wine64                               # end-to-end tests and the demo
