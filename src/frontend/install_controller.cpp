@@ -6,6 +6,7 @@
 #include "actions/folder_variables.h"
 #include "actions/script_executor.h"
 #include "arj/archive_reader.h"
+#include "arj/extraction_error.h"
 #include "platform/format_text.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
@@ -33,7 +34,7 @@ struct InstallController {
     int32_t lastPercent;
     int32_t entriesFailed;
     int silent;
-    const char* targetArgument; // the /D= text, or none
+    int targetGiven; // /D= was given: targetArgument holds it
 };
 
 static InstallController controller;
@@ -62,7 +63,7 @@ static int ReadArguments(const char* commandLine) {
             if (length >= FolderSize) return 0;
             memcpy(targetArgument, text, length);
             targetArgument[length] = 0;
-            controller.targetArgument = targetArgument;
+            controller.targetGiven = 1;
             return 1;
         }
         const char* end = p;
@@ -96,7 +97,7 @@ int RunInstaller(const char* commandLine) {
 
 void OnInit(void) {
     LoadFolderVariables();
-    if (controller.targetArgument) SetFolder(folderVariables.targetDir, controller.targetArgument);
+    if (controller.targetGiven) SetFolder(folderVariables.targetDir, targetArgument);
     const char* title = GetCommandText("Title", 0);
     char status[StartStatusSize];
     FormatText(status, sizeof status, "This will install \"%s\"! Continue?", title ? title : "");
@@ -105,14 +106,6 @@ void OnInit(void) {
     UiBringToFront();
     UiSetProgressRange(0, 100);
     UiFocusControl(InstallButton);
-}
-
-// Fatal like an archive that cannot be written: box captioned "Error", exit 1.
-[[noreturn]] static void TemporaryFolderError(const char* folder) {
-    char message[MessageSize];
-    FormatText(message, sizeof message, "Can't create a temporary folder in %s", folder);
-    PlatformMessageBox(message, "Error", PLATFORM_MB_OK | PLATFORM_MB_ICONHAND);
-    PlatformExit(1);
 }
 
 // Makes a new folder of our own inside the temporary folder and enters it:
@@ -126,22 +119,20 @@ static void EnterPrivateFolder(const char* temp, char* folder) {
         if (strlen(folder) + 2 >= PathSize) break; // no room left for names inside
         if (PlatformCreateDirectory(folder) && PlatformSetCurrentDirectory(folder)) return;
     }
-    TemporaryFolderError(temp);
+    // Fatal like an archive that cannot be written: box captioned "Error", exit 1.
+    ExtractionError("Can't create a temporary folder in %s", temp);
 }
 
-static char* privateFolderName;
-
-static void DeleteFromPrivateFolder(const char* name) {
-    char path[PathSize * 2];
-    FormatText(path, sizeof path, "%s\\%s", privateFolderName, name);
-    PlatformDeleteFile(path);
+static void DeleteFromCurrentFolder(const char* name) {
+    PlatformDeleteFile(name);
 }
 
-// Removes the private folder and whatever the script left in it.
-static void RemovePrivateFolder(const char* temp, char* folder) {
+// Removes the private folder and whatever the script left in it, deleting
+// the files by name from inside it (entered anew, so that no other folder's
+// files of those names are touched).
+static void RemovePrivateFolder(const char* temp, const char* folder) {
+    if (PlatformSetCurrentDirectory(folder)) PlatformListFiles(folder, DeleteFromCurrentFolder);
     PlatformSetCurrentDirectory(temp);
-    privateFolderName = folder;
-    PlatformListFiles(folder, DeleteFromPrivateFolder);
     PlatformRemoveDirectory(folder);
 }
 
