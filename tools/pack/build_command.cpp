@@ -184,7 +184,7 @@ std::string Build(const BuildArguments& a) {
 int BuildCommand(int argc, char** argv) {
     for (int i = 0; i < argc; i++) {
         if (!strcmp(argv[i], "--")) break;
-        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+        if (IsHelpOption(argv[i])) {
             fputs(Help, stdout);
             return 0;
         }

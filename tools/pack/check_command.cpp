@@ -5,12 +5,11 @@
 #include "actions/install_log.h"
 #include "script/command_records.h"
 #include "script/script_reader.h"
+#include "tools/pack/package_file.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 static const char Help[] =
@@ -22,7 +21,7 @@ static const char Help[] =
     "Exit code 0 when the script parses, 1 when it does not.\n";
 
 int CheckCommand(int argc, char** argv) {
-    if (argc >= 1 && (!strcmp(argv[0], "--help") || !strcmp(argv[0], "-h"))) {
+    if (argc >= 1 && IsHelpOption(argv[0])) {
         fputs(Help, stdout);
         return 0;
     }
@@ -32,16 +31,13 @@ int CheckCommand(int argc, char** argv) {
         return 1;
     }
     const char* path = argv[bare ? 1 : 0];
+    if (CheckReadable(path) != 0) return 1;
     int result;
+    std::string text;
     if (bare) {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) return Fail("cannot read %s", path);
-        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (!ReadWholeFile(path, &text)) return Fail("cannot read %s", path);
         result = ParseScriptText(text.data(), (uint32_t)text.size());
     } else {
-        FILE* file = fopen(path, "rb");
-        if (!file) return Fail("cannot read %s", path);
-        fclose(file);
         result = ParseScript(path);
     }
     if (result != 0) {

@@ -9,3 +9,9 @@ int BuildCommand(int argc, char** argv);
 
 // Prints "vantorel-pack: message" on stderr; gives exit code 1.
 int Fail(const char* format, ...);
+
+// True for --help and -h.
+bool IsHelpOption(const char* argument);
+
+// 0 when path can be opened for reading, else Fail with the reason.
+int CheckReadable(const char* path);

@@ -31,7 +31,7 @@ int ExtractCommand(int argc, char** argv) {
     const char* package = nullptr;
     const char* folder = nullptr;
     for (int i = 0; i < argc; i++) {
-        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+        if (IsHelpOption(argv[i])) {
             fputs(Help, stdout);
             return 0;
         }
@@ -48,9 +48,7 @@ int ExtractCommand(int argc, char** argv) {
         fputs(Help, stderr);
         return 1;
     }
-    FILE* file = fopen(package, "rb");
-    if (!file) return Fail("cannot read %s: %s", package, strerror(errno));
-    fclose(file);
+    if (CheckReadable(package) != 0) return 1;
     // The package is named from where we were, before moving into DIR.
     char fullPath[PATH_MAX];
     if (!realpath(package, fullPath)) return Fail("cannot read %s: %s", package, strerror(errno));

@@ -5,9 +5,7 @@
 #include "arj/archive_headers.h"
 #include "platform/simulation/simulation.h"
 
-#include <errno.h>
 #include <stdio.h>
-#include <string.h>
 
 static const char Help[] =
     "usage: vantorel-pack list PACKAGE\n"
@@ -18,7 +16,7 @@ static const char Help[] =
     "Exit code 0; on a damaged archive 1, with the installer's own message on stderr.\n";
 
 int ListCommand(int argc, char** argv) {
-    if (argc >= 1 && (!strcmp(argv[0], "--help") || !strcmp(argv[0], "-h"))) {
+    if (argc >= 1 && IsHelpOption(argv[0])) {
         fputs(Help, stdout);
         return 0;
     }
@@ -26,9 +24,7 @@ int ListCommand(int argc, char** argv) {
         fputs(Help, stderr);
         return 1;
     }
-    FILE* file = fopen(argv[0], "rb");
-    if (!file) return Fail("cannot read %s: %s", argv[0], strerror(errno));
-    fclose(file);
+    if (CheckReadable(argv[0]) != 0) return 1;
 
     SimSetMessageOutput(stderr);
     OpenArchive(argv[0]);

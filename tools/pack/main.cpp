@@ -2,6 +2,7 @@
 // packages with the installer's own reader code.
 #include "tools/pack/commands.h"
 
+#include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -27,6 +28,17 @@ int Fail(const char* format, ...) {
     return 1;
 }
 
+bool IsHelpOption(const char* argument) {
+    return !strcmp(argument, "--help") || !strcmp(argument, "-h");
+}
+
+int CheckReadable(const char* path) {
+    FILE* file = fopen(path, "rb");
+    if (!file) return Fail("cannot read %s: %s", path, strerror(errno));
+    fclose(file);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     static const struct {
         const char* name;
@@ -35,7 +47,7 @@ int main(int argc, char** argv) {
                     {"list", ListCommand},
                     {"extract", ExtractCommand},
                     {"build", BuildCommand}};
-    if (argc < 2 || !strcmp(argv[1], "--help") || !strcmp(argv[1], "-h")) {
+    if (argc < 2 || IsHelpOption(argv[1])) {
         fputs(Usage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 1 : 0;
     }
