@@ -12,6 +12,8 @@
 // so that mutations reach the entries and the decoders; even inputs are taken
 // as they are.
 #include "arj/archive_headers.h"
+#include "arj/arj_format.h"
+#include "arj/crc32.h"
 #include "arj/archive_reader.h"
 #include "arj/decode_window.h"
 #include "arj/entry_output.h"
@@ -36,15 +38,6 @@ ssize_t Discard(void*, const char*, size_t size) {
     return (ssize_t)size;
 }
 
-uint32_t Crc(const unsigned char* bytes, size_t size) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; i++) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; bit++) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 unsigned Word(const std::string& b, size_t at) {
     return (unsigned char)b[at] | (unsigned char)b[at + 1] << 8;
 }
@@ -60,24 +53,26 @@ void FixHeaderCrcs(std::string* b) {
     size_t at = PackageDataOffset;
     if (b->size() < at + 4) return;
     at += 8 + (size_t)Long(*b, at);
-    while (at + 1 < b->size() &&
-           !((unsigned char)(*b)[at] == 0x60 && (unsigned char)(*b)[at + 1] == 0xEA))
-        at++;
+    while (at + 1 < b->size() && Word(*b, at) != ArjHeaderId) at++;
     for (bool main = true; at + 4 <= b->size(); main = false) {
         size_t n = Word(*b, at + 2);
-        if (Word(*b, at) != 0xEA60 || n == 0 || n > 2600 || at + 4 + n + 6 > b->size()) return;
+        if (Word(*b, at) != ArjHeaderId || n == 0 || n > MaxBasicHeaderSize ||
+            at + 4 + n + 6 > b->size())
+            return;
         // An entry decodes until it has its original size, whatever its data
         // holds: keep sizes below 2 GB small, so that runs stay short.
-        uint32_t original = n >= 20 ? Long(*b, at + 4 + 16) : 0;
-        if (!main && original > MaxOriginalSize && original < 0x80000000u)
+        size_t basic = at + 4;
+        uint32_t original = n >= 20 ? Long(*b, basic + OriginalSizeField) : 0;
+        if (!main && original > MaxOriginalSize && original <= MaxEntrySize)
             for (int i = 0; i < 4; i++)
-                (*b)[at + 4 + 16 + i] = (char)((original % MaxOriginalSize) >> (8 * i));
-        uint32_t crc = Crc((const unsigned char*)b->data() + at + 4, n);
+                (*b)[basic + OriginalSizeField + i] =
+                    (char)((original % MaxOriginalSize) >> (8 * i));
+        uint32_t crc = Crc32(b->data() + basic, n);
         for (int i = 0; i < 4; i++) (*b)[at + 4 + n + i] = (char)(crc >> (8 * i));
         size_t next = at + 4 + n + 4;
         while (next + 2 <= b->size() && Word(*b, next) != 0) next += 2 + Word(*b, next) + 4;
         next += 2;
-        if (!main && n >= 16) next += Long(*b, at + 4 + 12);
+        if (!main && n >= 16) next += Long(*b, basic + CompressedSizeField);
         if (next <= at) return;
         at = next;
     }
@@ -105,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     package.assign(PackageDataOffset, '\0');
     package.append((const char*)data + 1, size - 1);
+    BuildCrcTable();
     if (data[0] & 1) FixHeaderCrcs(&package);
     if (setjmp(fatalExit) == 0) {
         ExtractArchive("C:\\SETUP.EXE", IgnoreEntry);

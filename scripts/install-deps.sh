@@ -7,12 +7,19 @@ packages=(
     cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
     clang libclang-rt-14-dev                  # fuzzers and sanitizers
     g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the installer stubs
-    wine wine64                               # end-to-end tests and the demo
+    wine wine64 wine32:i386                   # end-to-end tests (both stubs) and the demo
     arj                                       # test archives (creation only)
     xvfb xdotool imagemagick x11-utils        # the dialog under a virtual display
     liblnk-utils                              # reading shortcuts back
     hyperfine                                 # benchmarks
 )
+
+# wine32 runs the i686 stub, the one we ship: it needs the i386 architecture.
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -20,8 +27,6 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

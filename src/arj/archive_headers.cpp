@@ -13,18 +13,9 @@
 
 #include <string.h>
 
-enum {
-    SearchLimit = 500000, // the first header must begin before this file position
-    FixedPartSize = 30,   // basic-header bytes up to the fields the reader uses
-    GarbledFlag = 0x01,   // an enciphered entry
-    MaxMinVersion = 3,    // newer entries need features we lack
-    MaxMethod = 4,
-    FirstArchiverVersion = 1, // whose method 4 is another format
-};
-
 ArchiveEntry archiveEntry;
 FILE* ArchiveStream;
-static unsigned char HeaderBuffer[MaxHeaderSize];
+static unsigned char HeaderBuffer[MaxBasicHeaderSize];
 
 static int ReadByteOrFail(void) {
     int c = getc(ArchiveStream);
@@ -44,9 +35,9 @@ static uint32_t ReadLong(void) {
 
 // Fewer bytes at the end of the file are no error here: the CRC read behind
 // them fails instead.
-static void ReadWithCrc(unsigned char* buffer, unsigned count) {
+static uint32_t ReadWithCrc(unsigned char* buffer, unsigned count) {
     size_t got = fread(buffer, 1, count, ArchiveStream);
-    UpdateCrc(buffer, got);
+    return Crc32(buffer, got);
 }
 
 static uint32_t HeaderLong(int at) {
@@ -56,9 +47,8 @@ static uint32_t HeaderLong(int at) {
 
 // Reads the basic header of size n and its CRC; 1 when they match.
 static int ReadBasicHeader(unsigned n) {
-    RunningCrc = CrcStart;
-    ReadWithCrc(HeaderBuffer, n);
-    return ReadLong() == CrcResult();
+    uint32_t crc = ReadWithCrc(HeaderBuffer, n);
+    return ReadLong() == crc;
 }
 
 // The search starts behind the script, so header-like bytes in the
@@ -73,7 +63,7 @@ static long FindArchiveStart(void) {
     uint32_t scriptLength = ReadLong();
     if (scriptLength > (uint32_t)(size - PackageDataOffset - 8)) return -1;
     long pos = PackageDataOffset + 8 + (long)scriptLength; // archiveLength is not used
-    long limit = size - 2 < (long)SearchLimit ? size - 2 : (long)SearchLimit;
+    long limit = size - 2 < (long)ArchiveSearchLimit ? size - 2 : (long)ArchiveSearchLimit;
     if (pos >= limit) return -1;
     for (;;) {
         fseek(ArchiveStream, pos, SEEK_SET);
@@ -87,7 +77,7 @@ static long FindArchiveStart(void) {
         }
         if (pos >= limit) return -1;
         unsigned n = ReadWord();
-        if (n <= MaxHeaderSize && ReadBasicHeader(n)) {
+        if (n <= MaxBasicHeaderSize && ReadBasicHeader(n)) {
             fseek(ArchiveStream, pos, SEEK_SET);
             return pos;
         }
@@ -118,18 +108,18 @@ static void StripParity(char* text) {
 // Takes the fields from HeaderBuffer. Bytes that a short header lacks read as
 // 0, and the name is taken only from inside the header.
 static void FillEntry(unsigned n) {
-    if (n < FixedPartSize) memset(HeaderBuffer + n, 0, FixedPartSize - n);
+    if (n < BasicFixedSize) memset(HeaderBuffer + n, 0, BasicFixedSize - n);
     ArchiveEntry* e = &archiveEntry;
-    e->firstHeaderSize = HeaderBuffer[0];
-    e->archiverVersion = HeaderBuffer[1];
-    e->minVersion = HeaderBuffer[2];
-    e->hostOs = HeaderBuffer[3];
-    e->flags = HeaderBuffer[4];
-    e->method = HeaderBuffer[5];
-    e->fileType = HeaderBuffer[6];
-    e->compressedSize = (int32_t)HeaderLong(12);
-    e->originalSize = (int32_t)HeaderLong(16);
-    e->fileCrc = HeaderLong(20);
+    e->firstHeaderSize = HeaderBuffer[FirstHeaderSizeField];
+    e->archiverVersion = HeaderBuffer[ArchiverVersionField];
+    e->minVersion = HeaderBuffer[MinVersionField];
+    e->hostOs = HeaderBuffer[HostOsField];
+    e->flags = HeaderBuffer[FlagsField];
+    e->method = HeaderBuffer[MethodField];
+    e->fileType = HeaderBuffer[FileTypeField];
+    e->compressedSize = (int32_t)HeaderLong(CompressedSizeField);
+    e->originalSize = (int32_t)HeaderLong(OriginalSizeField);
+    e->fileCrc = HeaderLong(FileCrcField);
 
     unsigned at = e->firstHeaderSize, length = 0;
     while (at + length < n && length < EntryNameSize - 1 && HeaderBuffer[at + length]) length++;
@@ -141,10 +131,10 @@ static void FillEntry(unsigned n) {
 }
 
 int ReadHeader(void) {
-    if (ReadWord() != HeaderId) ExtractionError(BadHeaderMessage, "");
+    if (ReadWord() != ArjHeaderId) ExtractionError(BadHeaderMessage, "");
     unsigned n = ReadWord();
     if (n == 0) return 0;
-    if (n > MaxHeaderSize) ExtractionError(BadHeaderMessage, "");
+    if (n > MaxBasicHeaderSize) ExtractionError(BadHeaderMessage, "");
     if (!ReadBasicHeader(n)) ExtractionError(HeaderCrcMessage, "");
     FillEntry(n);
     // Extended headers carry nothing we use; their CRCs go unchecked.

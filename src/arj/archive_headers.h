@@ -1,17 +1,10 @@
 // archive_headers.h: the archive stream and the headers read from it.
 #pragma once
 
+#include "arj/arj_format.h"
+
 #include <stdint.h>
 #include <stdio.h>
-
-enum {
-    HeaderId = 0xEA60,    // the bytes 0x60 0xEA open every header
-    MaxHeaderSize = 2600, // largest basic header
-    EntryNameSize = 512,  // a stored name of at most 511 characters
-    UnixHostOs = 2,       // hostOs whose names and text keep all 8 bits
-    BinaryFile = 0,       // fileType values
-    TextFile = 1,
-};
 
 // The header last read (the main header's values are overwritten by the
 // first entry's).

@@ -118,7 +118,7 @@ static void ExtractEntry(void) {
     int closed = fclose(OutputStream) == 0;
     OutputStream = 0;
     if (!closed) ExtractionError(WriteFailedMessage, "");
-    if (CrcResult() != archiveEntry.fileCrc) ErrorCount++;
+    if ((RunningCrc ^ CrcStart) != archiveEntry.fileCrc) ErrorCount++;
 }
 
 int ExtractArchiveFile(const char* name, EntryDoneHandler onEntryDone) {

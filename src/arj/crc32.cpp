@@ -12,7 +12,6 @@
 static const uint32_t CrcPolynomial = 0xEDB88320u;
 enum { SliceBytes = 8 };
 
-uint32_t RunningCrc;
 static uint32_t CrcTable[SliceBytes][256];
 
 void BuildCrcTable(void) {
@@ -26,8 +25,8 @@ void BuildCrcTable(void) {
             CrcTable[k][i] = (CrcTable[k - 1][i] >> 8) ^ CrcTable[0][CrcTable[k - 1][i] & 0xFF];
 }
 
-void UpdateCrc(const unsigned char* bytes, size_t count) {
-    uint32_t crc = RunningCrc;
+uint32_t UpdateCrc(uint32_t crc, const void* data, size_t count) {
+    const unsigned char* bytes = (const unsigned char*)data;
     for (; count >= SliceBytes; count -= SliceBytes, bytes += SliceBytes) {
         uint32_t low = crc ^ (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | (uint32_t)bytes[3] << 24);
         crc = CrcTable[7][low & 0xFF] ^ CrcTable[6][low >> 8 & 0xFF] ^
@@ -35,5 +34,5 @@ void UpdateCrc(const unsigned char* bytes, size_t count) {
               CrcTable[2][bytes[5]] ^ CrcTable[1][bytes[6]] ^ CrcTable[0][bytes[7]];
     }
     for (size_t i = 0; i < count; i++) crc = (crc >> 8) ^ CrcTable[0][(crc ^ bytes[i]) & 0xFF];
-    RunningCrc = crc;
+    return crc;
 }

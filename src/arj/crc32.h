@@ -1,21 +1,21 @@
-// crc32.h: the CRC-32 that guards headers and extracted files.
+// crc32.h: the CRC-32 that guards headers and extracted files: the standard
+// reflected CRC-32 (ISO-HDLC, IEEE 802.3).
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
 // Every check starts the running value here and compares the running value
-// with this bits flipped against the stored CRC.
+// with these bits flipped against the stored CRC.
 const uint32_t CrcStart = 0xFFFFFFFFu;
 
-// The running value, updated by header reading and by WriteDecoded.
-extern uint32_t RunningCrc;
-
-// Fills the lookup table; once per extraction, before any UpdateCrc.
+// Fills the lookup tables; before any other call, and before threads start.
 void BuildCrcTable(void);
-void UpdateCrc(const unsigned char* bytes, size_t count);
 
-// The CRC of everything fed since RunningCrc was set to CrcStart.
-inline uint32_t CrcResult(void) {
-    return RunningCrc ^ CrcStart;
+// The running value crc carried over bytes.
+uint32_t UpdateCrc(uint32_t crc, const void* bytes, size_t count);
+
+// The CRC of a whole block.
+inline uint32_t Crc32(const void* bytes, size_t count) {
+    return UpdateCrc(CrcStart, bytes, count) ^ CrcStart;
 }

@@ -16,15 +16,6 @@
 
 #include <stdint.h>
 
-enum {
-    LengthFirstWidth = 0,
-    LengthMaxOnes = 7,
-    OffsetFirstWidth = 9,
-    OffsetMaxOnes = 4,
-    LiteralBits = 8,
-    MatchLengthBias = 2, // length code c means c + 2 bytes
-};
-
 // The run of ones is counted in the look-ahead (as the leading zeros of its
 // complement; the low 1 stops the count at 16) and consumed with its closing
 // 0 in one step. Bit by bit it would give the same value.

@@ -15,16 +15,7 @@
 
 #include <string.h>
 
-enum {
-    BlockSizeBits = 16,
-    SmallCountBits = 5,      // count (or single value) of the pre-code and the offset code
-    LiteralCountBits = 9,    // count (or single value) of the literal/length code
-    PreCodeZeroRunAfter = 3, // the pre-code's third length is followed by a 2-bit zero run
-    NoZeroRun = -1,
-    MinMatchLength = 3,
-    FirstMatchSymbol = 256,
-    MaxBlockSize = 65536,
-};
+enum { NoZeroRun = -1 };
 
 uint8_t SymbolLengths[LiteralLengthSymbols];
 uint16_t SymbolTable[1 << LiteralTableBits];

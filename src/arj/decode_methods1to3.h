@@ -1,15 +1,9 @@
 // decode_methods1to3.h: the decoder of entries packed with methods 1, 2 and 3.
 #pragma once
 
-#include <stdint.h>
+#include "arj/arj_format.h"
 
-enum {
-    LiteralLengthSymbols = 510, // 0-255 literal bytes, 256-509 match lengths 3-256
-    PreCodeSymbols = 19,        // sends the literal/length code's lengths
-    OffsetSymbols = 17,         // bit length of a match offset
-    LiteralTableBits = 12,
-    SmallTableBits = 8,
-};
+#include <stdint.h>
 
 // The codes of the current block; kept between blocks and entries, and
 // rebuilt by every block header.

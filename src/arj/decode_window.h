@@ -2,13 +2,11 @@
 // also its output buffer.
 #pragma once
 
+#include "arj/arj_format.h"
+
 #include <string.h>
 
-enum {
-    WindowSize = 26624, // how far back a match can reach
-    MaxMatchLength = 256,
-    CopyStep = 8, // a match is copied in steps of this many bytes
-};
+enum { CopyStep = 8 }; // a match is copied in steps of this many bytes
 
 // The output is written straight on through a buffer of twice the window's
 // size: the window is always the WindowSize bytes before the write position,

@@ -13,6 +13,7 @@
 enum { TextChunk = 2048 };
 
 FILE* OutputStream;
+uint32_t RunningCrc;
 
 static void WriteOrFail(const unsigned char* bytes, size_t count) {
     if (fwrite(bytes, 1, count, OutputStream) != count) ExtractionError(WriteFailedMessage, "");
@@ -20,7 +21,7 @@ static void WriteOrFail(const unsigned char* bytes, size_t count) {
 
 void WriteDecoded(const unsigned char* bytes, size_t count) {
     // The CRC covers the bytes as stored, before any translation.
-    UpdateCrc(bytes, count);
+    RunningCrc = UpdateCrc(RunningCrc, bytes, count);
     if (archiveEntry.fileType != TextFile) {
         WriteOrFail(bytes, count);
         return;

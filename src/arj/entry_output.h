@@ -3,10 +3,13 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 
 // Open (binary) only while one entry is written.
 extern FILE* OutputStream;
+// The CRC of the bytes written so far.
+extern uint32_t RunningCrc;
 
 // Feeds the decoded bytes to the running CRC and writes them as the entry's
 // file type asks. A failing write ends the extraction.

@@ -2,13 +2,13 @@
 // read of one symbol.
 #pragma once
 
+#include "arj/arj_format.h"
 #include "arj/bit_input.h"
 
 #include <stdint.h>
 
 enum {
-    MaxCodeLength = 16,
-    MaxSymbols = 510,                   // the largest code (literal/length)
+    MaxSymbols = LiteralLengthSymbols,  // the largest code
     NodeStoreSize = 2 * MaxSymbols - 1, // nodes are numbered from the symbol count up
 };
 

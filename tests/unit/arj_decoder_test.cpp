@@ -38,7 +38,7 @@ Bytes Decode(int method, const Bytes& data, int32_t originalSize) {
     Bytes out(ftell(OutputStream), '\0');
     rewind(OutputStream);
     EXPECT_EQ(out.size(), fread(&out[0], 1, out.size(), OutputStream));
-    EXPECT_EQ(Crc(out), CrcResult());
+    EXPECT_EQ(Crc(out), RunningCrc ^ CrcStart);
     fclose(OutputStream);
     fclose(ArchiveStream);
     ArchiveStream = nullptr;

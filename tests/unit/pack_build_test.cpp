@@ -1,4 +1,5 @@
 // Tests of vantorel-pack build: what it refuses, and the packages it writes.
+#include "arj/crc32.h"
 #include "script/package_layout.h"
 #include "tests/unit/pack_runner.h"
 #include "tools/pack/arj_writer.h"
@@ -83,7 +84,7 @@ std::vector<Entry> ReadStoredArchive(const std::string& archive, std::string* ma
             return entries;
         }
         std::string basic = archive.substr(at + 4, size);
-        EXPECT_EQ(ArjCrc32(basic.data(), basic.size()), Read32(archive, at + 4 + size));
+        EXPECT_EQ(Crc32(basic.data(), basic.size()), Read32(archive, at + 4 + size));
         EXPECT_EQ(0u, Read16(archive, at + 8 + size)) << "no extended headers";
         at += 10 + size;
         Entry e;
@@ -218,7 +219,7 @@ TEST_F(PackBuild, StoresGivenFilesUnderTheirBaseNames) {
         const Entry& e = entries[i];
         EXPECT_EQ(files[i].name, e.name) << "base name, case kept";
         EXPECT_EQ(files[i].data, e.data) << e.name;
-        EXPECT_EQ(ArjCrc32(files[i].data.data(), files[i].data.size()), e.crc) << e.name;
+        EXPECT_EQ(Crc32(files[i].data.data(), files[i].data.size()), e.crc) << e.name;
         EXPECT_EQ(0u, e.method);
         EXPECT_EQ(2u, e.hostOs) << "names used as stored";
         EXPECT_EQ(0u, e.fileType) << "binary: bytes written unchanged";

@@ -1,20 +1,16 @@
 // arj_writer.cpp: writes ARJ archives of stored files and checks an archive's first header.
 #include "tools/pack/arj_writer.h"
 
+#include "arj/arj_format.h"
+#include "arj/crc32.h"
+
 #include <time.h>
 
 namespace {
 
 enum : uint32_t {
-    HeaderId = 0xEA60,     // the bytes 0x60 0xEA
-    MaxBasicHeader = 2600, // the most a reader accepts
-    FixedPartSize = 30,    // the basic header up to the name
-    ArchiverVersion = 11,  // as written by ARJ 2.7x
-    MinVersion = 1,        // stored entries need nothing newer
-    HostOsUnix = 2,        // names and bytes are used as stored
-    MethodStored = 0,
-    TypeBinary = 0,
-    TypeMainHeader = 2,
+    ArchiverVersion = 11, // as written by ARJ 2.7x
+    MinVersion = 1,       // stored entries need nothing newer
     UnixRegularFile = 0100644,
 };
 
@@ -43,12 +39,12 @@ struct HeaderFields {
 // comment), its CRC-32, and a zero extended-header size.
 std::string Header(const HeaderFields& f, const std::string& name) {
     std::string basic;
-    Put8(&basic, FixedPartSize);
+    Put8(&basic, BasicFixedSize);
     Put8(&basic, ArchiverVersion);
     Put8(&basic, MinVersion);
-    Put8(&basic, HostOsUnix);
-    Put8(&basic, 0); // flags: not garbled
-    Put8(&basic, MethodStored);
+    Put8(&basic, UnixHostOs); // names and bytes are used as stored
+    Put8(&basic, 0);          // flags: not garbled
+    Put8(&basic, StoredMethod);
     Put8(&basic, f.fileType);
     Put8(&basic, 0); // reserved
     Put32(&basic, f.dosTime);
@@ -62,10 +58,10 @@ std::string Header(const HeaderFields& f, const std::string& name) {
     basic += '\0';
     basic += '\0'; // comment
     std::string out;
-    Put16(&out, HeaderId);
+    Put16(&out, ArjHeaderId);
     Put16(&out, (uint32_t)basic.size());
     out += basic;
-    Put32(&out, ArjCrc32(basic.data(), basic.size()));
+    Put32(&out, Crc32(basic.data(), basic.size()));
     Put16(&out, 0);
     return out;
 }
@@ -80,45 +76,32 @@ uint32_t Read32(const std::string& bytes, size_t at) {
 
 } // namespace
 
-uint32_t ArjCrc32(const void* bytes, size_t count) {
-    static uint32_t table[256];
-    if (!table[1]) {
-        for (uint32_t i = 0; i < 256; i++) {
-            uint32_t r = i;
-            for (int bit = 0; bit < 8; bit++) r = r & 1 ? r >> 1 ^ 0xEDB88320u : r >> 1;
-            table[i] = r;
-        }
-    }
-    uint32_t crc = 0xFFFFFFFFu;
-    const uint8_t* p = (const uint8_t*)bytes;
-    for (size_t i = 0; i < count; i++) crc = crc >> 8 ^ table[(crc ^ p[i]) & 0xFF];
-    return crc ^ 0xFFFFFFFFu;
-}
-
 std::string MakeStoredArchive(const std::string& archiveName, const std::vector<ArjFile>& files) {
+    BuildCrcTable();
     uint32_t newest = DosTime(0);
     for (const ArjFile& file : files)
         if (file.dosTime > newest) newest = file.dosTime;
-    std::string out = Header({TypeMainHeader, newest, 0, 0, 0, 0}, archiveName);
+    std::string out = Header({MainHeaderType, newest, 0, 0, 0, 0}, archiveName);
     for (const ArjFile& file : files) {
         uint32_t size = (uint32_t)file.data.size();
-        uint32_t crc = ArjCrc32(file.data.data(), file.data.size());
-        out += Header({TypeBinary, file.dosTime, size, size, crc, UnixRegularFile}, file.name);
+        uint32_t crc = Crc32(file.data.data(), file.data.size());
+        out += Header({BinaryFile, file.dosTime, size, size, crc, UnixRegularFile}, file.name);
         out += file.data;
     }
-    Put16(&out, HeaderId);
+    Put16(&out, ArjHeaderId);
     Put16(&out, 0);
     return out;
 }
 
 std::string CheckArchiveStart(const std::string& bytes) {
-    if (bytes.size() < 4 || Read16(bytes, 0) != HeaderId)
+    BuildCrcTable();
+    if (bytes.size() < 4 || Read16(bytes, 0) != ArjHeaderId)
         return "does not start with an ARJ header";
     uint32_t size = Read16(bytes, 2);
     if (size == 0) return "starts with an end-of-archive header";
-    if (size > MaxBasicHeader) return "has a first header larger than 2600 bytes";
+    if (size > MaxBasicHeaderSize) return "has a first header larger than 2600 bytes";
     if (bytes.size() < 4 + size + 4) return "ends inside its first header";
-    if (ArjCrc32(bytes.data() + 4, size) != Read32(bytes, 4 + size))
+    if (Crc32(bytes.data() + 4, size) != Read32(bytes, 4 + size))
         return "has a first header whose CRC does not match";
     return "";
 }

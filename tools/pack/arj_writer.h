@@ -13,9 +13,6 @@ struct ArjFile {
     uint32_t dosTime; // modification time, MS-DOS date and time
 };
 
-// The standard reflected CRC-32 (polynomial 0xEDB88320).
-uint32_t ArjCrc32(const void* bytes, size_t count);
-
 // An archive of the files, each stored (method 0, binary): main header, one
 // header and the data per file, end header. archiveName goes into the main
 // header.

@@ -2,6 +2,7 @@
 // script and an ARJ archive (or files, which it archives itself).
 #include "tools/pack/commands.h"
 
+#include "arj/arj_format.h"
 #include "script/command_records.h"
 #include "script/package_layout.h"
 #include "script/script_reader.h"
@@ -32,11 +33,7 @@ static const char Help[] =
     "The script must parse as the installer parses it, and the archive must start\n"
     "with an ARJ main header. On any error nothing is written; exit code 1.\n";
 
-enum {
-    ArchiveSearchLimit = 500000, // the installer looks for the archive before this offset
-    MaxStoredName = 511,         // the installer's name buffer, less its NUL
-    MaxEntrySize = 0x7FFFFFFF,   // sizes with the top bit set are not read
-};
+enum { MaxStoredName = EntryNameSize - 1 };
 
 namespace {
 
