@@ -49,21 +49,24 @@ void WriteLogLine(FILE* file, const CommandRecord* record) {
     fputs(");\n", file);
 }
 
-void WriteInstallLog(void) {
+int WriteInstallLog(void) {
     // Room for any target folder: the file system, not this buffer, decides
     // whether the path is too long.
     char path[FolderSize + sizeof "\\install.log"];
     strcpy(path, folderVariables.targetDir);
     strcat(path, "\\install.log");
     FILE* file = PlatformOpenFile(path, "wb");
+    int written = file != 0;
     if (file) {
         for (const CommandRecord* record = installLog; record; record = record->next)
             WriteLogLine(file, record);
-        fclose(file);
+        written = !ferror(file);
+        written = fclose(file) == 0 && written;
     }
     while (installLog) {
         CommandRecord* next = installLog->next;
         free(installLog);
         installLog = next;
     }
+    return written;
 }

@@ -1,8 +1,8 @@
 // script_executor.cpp: the script executor and its command handlers.
 //
-// Handlers never report failure: a registry key, directory, copy or shortcut
-// that fails leaves the status text and the undo record as in success. Every
-// ExpandPath result is used before the next call, which overwrites it.
+// Undo records are written only for changes that were made, so that an
+// uninstaller never removes what the run did not put there. Every ExpandPath
+// result is used before the next call, which overwrites it.
 #include "actions/script_executor.h"
 
 #include "actions/folder_variables.h"
@@ -15,53 +15,79 @@
 
 #include <string.h>
 
-enum { StatusSize = 256, LinkPathSize = 256 };
+enum { LinkPathSize = 256 };
+
+// The status text last shown: the name of a step that fails.
+static char status[StatusSize];
 
 static void ShowStatus(const char* format, const char* text) {
-    char status[StatusSize];
     FormatText(status, sizeof status, format, text);
     UiSetStatusText(status);
 }
 
-void TitleCommand(const char* title) {
-    SetLogText(NewLogRecord("Title"), title, 0);
+// A record for a path, only when the path fits it whole: a cut one could
+// name another file or folder.
+static void AddPathRecord(const char* name, const char* path, size_t length) {
+    if (length >= ArgumentTextSize) return;
+    CommandRecord* record = NewLogRecord(name);
+    if (!record) return;
+    record->arguments[0].type = ArgumentType::Text;
+    memcpy(record->arguments[0].text, path, length);
+    record->arguments[0].text[length] = 0;
 }
 
-static void AddRemoveRegistry(int32_t root, const char* key, const char* valueName) {
+int TitleCommand(const char* title) {
+    SetLogText(NewLogRecord("Title"), title, 0);
+    return 1;
+}
+
+static int AddRemoveRegistry(int written, int32_t root, const char* key, const char* valueName) {
+    if (!written) return 0;
     CommandRecord* record = NewLogRecord("RemoveRegistry");
     SetLogInteger(record, root, 0);
     SetLogText(record, key, 1);
     SetLogText(record, valueName, 2);
+    return 1;
 }
 
-void RegistryCommand(int32_t root, const char* key, const char* valueName, const char* data) {
-    AddRemoveRegistry(root, key, valueName);
-    WriteRegistryString(root, key, valueName, ExpandPath(data));
-    char status[StatusSize];
+int RegistryCommand(int32_t root, const char* key, const char* valueName, const char* data) {
+    int written = WriteRegistryString(root, key, valueName, ExpandPath(data));
     FormatText(status, sizeof status, "Adding Registry Key: %s:%s", valueName, data);
     UiSetStatusText(status);
+    return AddRemoveRegistry(written, root, key, valueName);
 }
 
-void RegistryIntCommand(int32_t root, const char* key, const char* valueName, int32_t value) {
-    AddRemoveRegistry(root, key, valueName);
-    WriteRegistryDword(root, key, valueName, value);
-    char status[StatusSize];
+int RegistryIntCommand(int32_t root, const char* key, const char* valueName, int32_t value) {
+    int written = WriteRegistryDword(root, key, valueName, value);
     FormatText(status, sizeof status, "Adding Registry Key: %s:%d", valueName, (int)value);
     UiSetStatusText(status);
+    return AddRemoveRegistry(written, root, key, valueName);
 }
 
-void MakeDirectoryCommand(const char* path) {
-    SetLogText(NewLogRecord("RemoveDirectory"), ExpandPath(path), 0);
-    MakeDirectoryPath(ExpandPath(path));
+// Each level made gets its record, the deepest last, so that the log (newest
+// first) removes it first; levels that were there stay untouched.
+static void RecordLevel(const char* path, size_t length) {
+    AddPathRecord("RemoveDirectory", path, length);
+}
+
+int MakeDirectoryCommand(const char* path) {
+    int made = MakeDirectoryPath(ExpandPath(path), RecordLevel);
     ShowStatus("Creating Directory: %s", path);
+    return made;
 }
 
 // The source is deleted only when the copy succeeded: after a failed copy it
 // is the only copy of the file.
-void MoveFileCommand(const char* source, const char* destination) {
-    SetLogText(NewLogRecord("DeleteFile"), ExpandPath(destination), 0);
-    if (PlatformCopyFile(source, ExpandPath(destination), 0)) PlatformDeleteFile(source);
+int MoveFileCommand(const char* source, const char* destination) {
+    const char* target = ExpandPath(destination);
+    int moved = CopyIntoPlace(source, target);
+    if (moved) {
+        PlatformDeleteFile(source);
+        target = ExpandPath(destination);
+        AddPathRecord("DeleteFile", target, strlen(target));
+    }
     ShowStatus("Moving File: %s", ExpandPath(destination));
+    return moved;
 }
 
 // Appends the pieces to path (LinkPathSize); 0 when they do not fit.
@@ -78,62 +104,63 @@ static int BuildPath(char* path, const char* a, const char* b, const char* c) {
 }
 
 // A link path that does not fit its buffer is not created: a cut path would
-// put the shortcut somewhere else.
-static void MakeShortcut(const char* linkPath, int fits, const char* target, const char* name) {
-    if (!fits) return;
+// put the shortcut somewhere else. Recorded only when saved.
+static int MakeShortcut(const char* linkPath, int fits, const char* target, const char* name) {
+    if (!fits) return 0;
     PlatformCoInitialize();
-    CreateShortcut(ExpandPath(target), linkPath, name);
+    int32_t result = CreateShortcut(ExpandPath(target), linkPath, name);
     PlatformCoUninitialize();
+    if (result < 0) return 0;
+    AddPathRecord("DeleteFile", linkPath, strlen(linkPath));
+    return 1;
 }
 
-void StartMenuCommand(const char* target, const char* group, const char* name) {
+int StartMenuCommand(const char* target, const char* group, const char* name) {
     char link[LinkPathSize] = "";
     // A group folder whose path does not fit is neither made nor logged: the
     // cut path would name another folder, which the uninstaller would remove.
     int fits = BuildPath(link, folderVariables.programsDir, "\\", group);
-    if (fits) MakeDirectoryCommand(link);
-    fits = fits && BuildPath(link, "\\", name, ".lnk");
-    MakeShortcut(link, fits, target, name);
-    SetLogText(NewLogRecord("DeleteFile"), link, 0);
+    int made = fits && MakeDirectoryCommand(link);
+    fits = made && BuildPath(link, "\\", name, ".lnk");
+    int saved = MakeShortcut(link, fits, target, name);
     ShowStatus("Adding to Startmenu: %s", name);
+    return saved;
 }
 
-void DesktopIconCommand(const char* target, const char* name) {
+int DesktopIconCommand(const char* target, const char* name) {
     char link[LinkPathSize] = "";
     int fits =
         BuildPath(link, folderVariables.desktopDir, "\\", name) && BuildPath(link, ".lnk", "", "");
-    MakeShortcut(link, fits, target, name);
-    SetLogText(NewLogRecord("DeleteFile"), link, 0);
+    int saved = MakeShortcut(link, fits, target, name);
     ShowStatus("Adding Desktop Icon: %s", name);
+    return saved;
 }
 
-static void RunCommand(const CommandRecord* record) {
+// Runs one record; 0 when its step failed. Other names are passed over.
+static int RunCommand(const CommandRecord* record) {
     const CommandArgument* a = record->arguments;
     const char* name = record->name;
-    if (!strcmp(name, "Title"))
-        TitleCommand(a[0].text);
-    else if (!strcmp(name, "Registry"))
-        RegistryCommand(a[0].intValue, a[1].text, a[2].text, a[3].text);
-    else if (!strcmp(name, "RegistryInt"))
-        RegistryIntCommand(a[0].intValue, a[1].text, a[2].text, a[3].intValue);
-    else if (!strcmp(name, "MakeDirectory"))
-        MakeDirectoryCommand(a[0].text);
-    else if (!strcmp(name, "MoveFile"))
-        MoveFileCommand(a[0].text, a[1].text);
-    else if (!strcmp(name, "StartMenu"))
-        StartMenuCommand(a[0].text, a[1].text, a[2].text);
-    else if (!strcmp(name, "DesktopIcon"))
-        DesktopIconCommand(a[0].text, a[1].text);
-    else if (!strcmp(name, "Message"))
-        UiShowInfo(a[0].text);
+    if (!strcmp(name, "Title")) return TitleCommand(a[0].text);
+    if (!strcmp(name, "Registry"))
+        return RegistryCommand(a[0].intValue, a[1].text, a[2].text, a[3].text);
+    if (!strcmp(name, "RegistryInt"))
+        return RegistryIntCommand(a[0].intValue, a[1].text, a[2].text, a[3].intValue);
+    if (!strcmp(name, "MakeDirectory")) return MakeDirectoryCommand(a[0].text);
+    if (!strcmp(name, "MoveFile")) return MoveFileCommand(a[0].text, a[1].text);
+    if (!strcmp(name, "StartMenu")) return StartMenuCommand(a[0].text, a[1].text, a[2].text);
+    if (!strcmp(name, "DesktopIcon")) return DesktopIconCommand(a[0].text, a[1].text);
+    if (!strcmp(name, "Message")) UiShowInfo(a[0].text);
+    return 1;
 }
 
-int RunScript(void) {
+int RunScript(char* firstFailure) {
     ResetInstallLog();
     int count = 0;
     for (const CommandRecord* record = commandList.head; record; record = record->next) count++;
     int step = 0;
     int lastPercent = -1;
+    int failed = 0;
+    firstFailure[0] = 0;
     for (const CommandRecord* record = commandList.head; record; record = record->next) {
         int percent = (int)((int64_t)++step * 100 / count);
         if (percent != lastPercent) {
@@ -148,8 +175,11 @@ int RunScript(void) {
             record = record->next; // the EndAsk itself: skipped, no step
             continue;
         }
-        RunCommand(record);
+        status[0] = 0;
+        if (!RunCommand(record) && failed++ == 0) strcpy(firstFailure, status);
     }
-    WriteInstallLog();
-    return 0;
+    if (!WriteInstallLog() && failed++ == 0)
+        FormatText(firstFailure, StatusSize, "Writing install.log in %s",
+                   folderVariables.targetDir);
+    return failed;
 }

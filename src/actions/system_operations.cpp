@@ -1,4 +1,5 @@
-// system_operations.cpp: registry writes, directory paths and shortcuts.
+// system_operations.cpp: registry writes, directory paths, file copies and
+// shortcuts.
 #include "actions/system_operations.h"
 
 #include <string.h>
@@ -28,9 +29,9 @@ static int WriteValue(int32_t rootIndex, const char* keyPath, const char* valueN
                       const uint8_t* data, uint32_t size) {
     PlatformKey key = OpenKeyForWriting(rootIndex, keyPath);
     if (!key) return 0;
-    PlatformRegSetValueEx(key, valueName, type, data, size);
+    long result = PlatformRegSetValueEx(key, valueName, type, data, size);
     PlatformRegCloseKey(key);
-    return 1;
+    return result == PLATFORM_ERROR_SUCCESS;
 }
 
 int WriteRegistryString(int32_t rootIndex, const char* keyPath, const char* valueName,
@@ -56,21 +57,50 @@ static int HasDrive(const char* path) {
 // missing. A path without a drive is not made: relative to an unknown current
 // directory it would land anywhere. The walk stops at a level that can be
 // neither entered nor made, so that nothing lands in the level above.
-void MakeDirectoryPath(const char* path) {
+int MakeDirectoryPath(const char* path, LevelMade made) {
     char saved[PathSize];
-    char work[PathSize];
+    char level[PathSize];
     size_t length = strlen(path);
-    if (!HasDrive(path) || length >= sizeof work) return;
-    if (PlatformGetCurrentDirectory(sizeof saved, saved) >= sizeof saved) return;
+    if (!HasDrive(path) || length >= sizeof level) return 0;
+    if (PlatformGetCurrentDirectory(sizeof saved, saved) >= sizeof saved) return 0;
     char root[4] = {path[0], ':', '\\', 0};
-    if (!PlatformSetCurrentDirectory(root)) return;
-    memcpy(work, path + 2, length - 1);
-    for (char* component = strtok(work, "\\"); component; component = strtok(0, "\\")) {
-        if (PlatformSetCurrentDirectory(component)) continue;
-        PlatformCreateDirectory(component);
-        if (!PlatformSetCurrentDirectory(component)) break;
+    int entered = PlatformSetCurrentDirectory(root);
+    for (size_t at = 2; entered && at < length;) {
+        while (path[at] == '\\') at++;
+        size_t end = at;
+        while (end < length && path[end] != '\\') end++;
+        if (end == at) break; // only separators were left
+        memcpy(level, path + at, end - at);
+        level[end - at] = 0;
+        at = end;
+        while (path[at] == '\\') at++;
+        if (!PlatformSetCurrentDirectory(level)) {
+            entered = PlatformCreateDirectory(level) && PlatformSetCurrentDirectory(level);
+            // The last level is named by the whole path, as it was written.
+            if (entered && made) made(path, at == length ? length : end);
+        }
     }
     PlatformSetCurrentDirectory(saved);
+    return entered;
+}
+
+int CopyIntoPlace(const char* source, const char* destination) {
+    char folder[PathSize];
+    char temporary[PathSize];
+    size_t length = strlen(destination);
+    const char* slash = 0; // the last separator: Windows takes '/' too
+    for (const char* p = destination; *p; p++)
+        if (*p == '\\' || *p == '/') slash = p;
+    if (length >= sizeof folder || !slash) return 0;
+    memcpy(folder, destination, slash - destination);
+    folder[slash - destination] = 0;
+    if (slash == destination + 2 && destination[1] == ':') strcat(folder, "\\"); // a drive's root
+    if (!PlatformGetTempFileName(folder, "vtn", temporary)) return 0;
+    if (PlatformCopyFile(source, temporary, 0) &&
+        PlatformMoveFileEx(temporary, destination, PLATFORM_MOVEFILE_REPLACE_EXISTING))
+        return 1;
+    PlatformDeleteFile(temporary);
+    return 0;
 }
 
 int32_t CreateShortcut(const char* targetPath, const char* linkPath, const char* description) {

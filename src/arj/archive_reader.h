@@ -1,18 +1,41 @@
-// archive_reader.h: extracts the ARJ archive that the package carries.
+// archive_reader.h: walks the ARJ archive that a package carries: extracts,
+// tests or lists its entries.
+//
+// Results: the number of entries that failed (0 or more), or ArchiveFailed
+// when the archive cannot be read on (damaged, truncated, unreadable,
+// unwritable, no memory); message (MessageSize characters) then says why, the
+// files are closed and a partly written entry is removed. Nothing here shows
+// anything or ends the process: the caller decides.
 #pragma once
 
-// Called after each entry header has been handled (extracted or passed over),
-// with the entry's stored name.
-typedef void (*EntryDoneHandler)(const char* name);
+#include "arj/extraction.h"
 
-// Extracts every entry of the archive behind the script of the executable at
-// path into the current directory and gives the number of entries that
-// failed (passed over, not creatable, CRC mismatch). A damaged archive, a
-// read or write failure or exhausted memory ends the process with exit code
-// 1 after a message box captioned "Error".
-int ExtractArchive(const char* path, EntryDoneHandler onEntryDone);
+enum { ArchiveFailed = -1 };
 
-// The same for a package file opened by exactly this name: without the
-// installer's rules for its own path (upper case, ".arj" when there is no
-// dot). For the package tool.
-int ExtractArchiveFile(const char* name, EntryDoneHandler onEntryDone);
+enum ArchiveMode {
+    ExtractEntries, // into the current directory, checking each CRC
+    TestEntries,    // decode and check each CRC, writing nothing
+    ListEntries,    // headers only
+};
+
+// How one entry ended. Every status but EntryDone counts as failed (in
+// ListEntries only EntryUnsupported does).
+enum EntryStatus {
+    EntryDone,
+    EntryUnsupported, // version, garbling, method or file type we lack
+    EntryNameRefused, // would leave the folder or name a Windows device
+    EntryNotCreatable,
+    EntryDamaged, // CRC mismatch, or data that ends before the entry does
+};
+
+// Called after each entry header has been handled, with the header.
+typedef void (*EntryVisitor)(const ArchiveEntry* entry, EntryStatus status, void* context);
+
+// Walks the archive of the package file opened by exactly this name.
+int ReadArchive(const char* name, ArchiveMode mode, EntryVisitor visit, void* context,
+                char* message);
+
+// Extracts the archive behind the script of the running installer at path:
+// its own name is opened upper-cased, with ".arj" when the last part has no
+// dot and without a final dot.
+int ExtractArchive(const char* path, EntryVisitor visit, void* context, char* message);

@@ -10,43 +10,43 @@
 // inside the window.
 #include "arj/decode_method4.h"
 
-#include "arj/archive_headers.h"
 #include "arj/bit_input.h"
 #include "arj/decode_window.h"
+#include "arj/extraction.h"
 
 #include <stdint.h>
 
 // The run of ones is counted in the look-ahead (as the leading zeros of its
 // complement; the low 1 stops the count at 16) and consumed with its closing
 // 0 in one step. Bit by bit it would give the same value.
-static inline unsigned DecodeFixedCode(BitCursor& in, int firstWidth, int maxOnes) {
+static inline unsigned DecodeFixedCode(Extraction* x, BitCursor& in, int firstWidth, int maxOnes) {
     int ones = __builtin_clz(~PeekBits(in) << 16 | 0x8000u);
     if (ones > maxOnes) ones = maxOnes;
-    SkipBits(in, ones < maxOnes ? ones + 1 : ones);
+    SkipBits(x, in, ones < maxOnes ? ones + 1 : ones);
     int width = firstWidth + ones;
     unsigned base = ((1u << ones) - 1) << firstWidth;
-    return width == 0 ? 0 : base + TakeBits(in, width);
+    return width == 0 ? 0 : base + TakeBits(x, in, width);
 }
 
-void DecodeMethod4(void) {
-    unsigned char* out = OpenWindow();
-    InitBits();
+void DecodeMethod4(Extraction* x) {
+    unsigned char* out = OpenWindow(x);
     // The stream and output positions stay in locals (registers).
-    BitCursor in = bitReader.cursor;
-    unsigned char* flushAt = FlushPosition();
-    uint32_t size = (uint32_t)archiveEntry.originalSize;
+    BitCursor in = InitBits(x);
+    unsigned char* flushAt = FlushPosition(x);
+    uint32_t size = (uint32_t)x->entry.originalSize;
     uint32_t decoded = 0; // a match may carry it up to 255 past the size
     while (decoded < size) {
         if (!(PeekBits(in) & 0x8000u)) {
             // A literal is the length code 0 and 8 bits: 9 bits in one read.
-            *out++ = (unsigned char)TakeBits(in, 1 + LiteralBits);
+            *out++ = (unsigned char)TakeBits(x, in, 1 + LiteralBits);
             decoded++;
         } else {
-            int length = DecodeFixedCode(in, LengthFirstWidth, LengthMaxOnes) + MatchLengthBias;
+            int length = DecodeFixedCode(x, in, LengthFirstWidth, LengthMaxOnes) + MatchLengthBias;
             decoded += length;
-            out = CopyMatch(out, DecodeFixedCode(in, OffsetFirstWidth, OffsetMaxOnes), length);
+            out = CopyMatch(out, DecodeFixedCode(x, in, OffsetFirstWidth, OffsetMaxOnes), length);
         }
-        if (out >= flushAt) out = FlushWindow(out);
+        if (out >= flushAt) out = FlushWindow(x, out);
     }
-    CloseWindow(out);
+    EndBits(x, in);
+    CloseWindow(x, out);
 }

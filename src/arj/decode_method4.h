@@ -1,7 +1,9 @@
 // decode_method4.h: the decoder of entries packed with method 4.
 #pragma once
 
-// Decodes the current entry: ArchiveStream stands at its compressed data and
-// the output is open. Writes originalSize bytes (more when the last match
-// runs past it) through WriteDecoded.
-void DecodeMethod4(void);
+struct Extraction;
+
+// Decodes the current entry: the archive stream stands at its compressed
+// data. Writes originalSize bytes (more when the last match runs past it)
+// through WriteDecoded.
+void DecodeMethod4(Extraction* x);

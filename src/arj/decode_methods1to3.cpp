@@ -8,136 +8,142 @@
 // entry's size is reached, possibly inside a block.
 #include "arj/decode_methods1to3.h"
 
-#include "arj/archive_headers.h"
 #include "arj/bit_input.h"
 #include "arj/decode_window.h"
+#include "arj/extraction.h"
 #include "arj/huffman_table.h"
 
 #include <string.h>
 
 enum { NoZeroRun = -1 };
 
-uint8_t SymbolLengths[LiteralLengthSymbols];
-uint16_t SymbolTable[1 << LiteralTableBits];
-uint8_t SmallLengths[PreCodeSymbols];
-uint16_t SmallTable[1 << SmallTableBits];
+// The codes of the current block; kept between blocks and entries, and
+// rebuilt by every block header.
+static uint8_t SymbolLengths[LiteralLengthSymbols];
+static uint16_t SymbolTable[1 << LiteralTableBits];
+static uint8_t SmallLengths[PreCodeSymbols]; // the pre-code, then the offset code
+static uint16_t SmallTable[1 << SmallTableBits];
+
+static void BadHuffmanCode(Extraction* x) {
+    FailExtraction(x, BadHuffmanCodeMessage, "");
+}
+
+static void BuildTable(Extraction* x, int count, const uint8_t* lengths, int tableBits,
+                       uint16_t* table) {
+    if (MakeTable(count, lengths, tableBits, table) != 0) BadHuffmanCode(x);
+}
 
 // A code of one symbol takes no bits: every table entry holds it, and its
 // length stays 0. A value outside the code could pass for a tree node.
-static void MakeSingleValueCode(unsigned value, int symbolCount, uint8_t* lengths, uint16_t* table,
-                                int tableEntries) {
-    if (value >= (unsigned)symbolCount) BadHuffmanCode();
+static void MakeSingleValueCode(Extraction* x, unsigned value, int symbolCount, uint8_t* lengths,
+                                uint16_t* table, int tableEntries) {
+    if (value >= (unsigned)symbolCount) BadHuffmanCode(x);
     memset(lengths, 0, symbolCount);
     for (int i = 0; i < tableEntries; i++) table[i] = (uint16_t)value;
 }
 
 // Lengths 0 to 6 take 3 bits; from 7 on, 111 is followed by one more 1 bit
 // per step and a closing 0: 7 is 1110, 8 is 11110.
-static unsigned ReadSmallLength(void) {
-    unsigned c = BitBuffer() >> 13;
+static unsigned ReadSmallLength(Extraction* x, BitCursor& in) {
+    unsigned c = PeekBits(in) >> 13;
     if (c == 7) {
-        for (unsigned bit = 1u << 12; bit && (BitBuffer() & bit); bit >>= 1) c++;
+        for (unsigned bit = 1u << 12; bit && (PeekBits(in) & bit); bit >>= 1) c++;
         // The list could never be built; refuse before consuming more than
         // the look-ahead holds.
-        if (c > MaxCodeLength) BadHuffmanCode();
+        if (c > MaxCodeLength) BadHuffmanCode(x);
     }
-    FillBits(c < 7 ? 3 : c - 3);
+    SkipBits(x, in, c < 7 ? 3 : c - 3);
     return c;
 }
 
 // The pre-code (19 lengths, with a zero run after the third) or the offset
 // code (17), into SmallLengths and SmallTable.
-static void ReadSmallLengths(int count, int zeroRunAfter) {
-    int n = GetBits(SmallCountBits);
+static void ReadSmallLengths(Extraction* x, BitCursor& in, int count, int zeroRunAfter) {
+    int n = TakeBits(x, in, SmallCountBits);
     if (n == 0) {
-        MakeSingleValueCode(GetBits(SmallCountBits), count, SmallLengths, SmallTable,
+        MakeSingleValueCode(x, TakeBits(x, in, SmallCountBits), count, SmallLengths, SmallTable,
                             1 << SmallTableBits);
         return;
     }
-    if (n > count) BadHuffmanCode();
+    if (n > count) BadHuffmanCode(x);
     int i = 0;
     while (i < n) {
-        SmallLengths[i++] = (uint8_t)ReadSmallLength();
+        SmallLengths[i++] = (uint8_t)ReadSmallLength(x, in);
         if (i == zeroRunAfter)
-            for (int zeros = GetBits(2); zeros > 0; zeros--) SmallLengths[i++] = 0;
+            for (int zeros = TakeBits(x, in, 2); zeros > 0; zeros--) SmallLengths[i++] = 0;
     }
     while (i < count) SmallLengths[i++] = 0;
-    MakeTable(count, SmallLengths, SmallTableBits, SmallTable);
+    BuildTable(x, count, SmallLengths, SmallTableBits, SmallTable);
 }
 
 // The literal/length code, its lengths sent through the pre-code: symbol 0
 // is one length 0, 1 and 2 are runs of zeros (3-18 and 20-531), 3 to 18 are
 // the lengths 1 to 16.
-static void ReadSymbolLengths(void) {
-    int n = GetBits(LiteralCountBits);
+static void ReadSymbolLengths(Extraction* x, BitCursor& in) {
+    int n = TakeBits(x, in, LiteralCountBits);
     if (n == 0) {
-        MakeSingleValueCode(GetBits(LiteralCountBits), LiteralLengthSymbols, SymbolLengths,
-                            SymbolTable, 1 << LiteralTableBits);
+        MakeSingleValueCode(x, TakeBits(x, in, LiteralCountBits), LiteralLengthSymbols,
+                            SymbolLengths, SymbolTable, 1 << LiteralTableBits);
         return;
     }
-    if (n > LiteralLengthSymbols) BadHuffmanCode();
+    if (n > LiteralLengthSymbols) BadHuffmanCode(x);
     int i = 0;
     while (i < n) {
-        unsigned c = ReadCode(SmallTable, SmallTableBits, PreCodeSymbols, SmallLengths);
+        unsigned c = ReadCode(x, in, SmallTable, SmallTableBits, PreCodeSymbols, SmallLengths);
         if (c > 2) {
             SymbolLengths[i++] = (uint8_t)(c - 2);
             continue;
         }
-        int zeros = c == 0 ? 1 : c == 1 ? GetBits(4) + 3 : GetBits(9) + 20;
-        if (i + zeros > LiteralLengthSymbols) BadHuffmanCode();
+        int zeros = c == 0 ? 1 : c == 1 ? TakeBits(x, in, 4) + 3 : TakeBits(x, in, 9) + 20;
+        if (i + zeros > LiteralLengthSymbols) BadHuffmanCode(x);
         while (zeros-- > 0) SymbolLengths[i++] = 0;
     }
     while (i < LiteralLengthSymbols) SymbolLengths[i++] = 0;
-    MakeTable(LiteralLengthSymbols, SymbolLengths, LiteralTableBits, SymbolTable);
+    BuildTable(x, LiteralLengthSymbols, SymbolLengths, LiteralTableBits, SymbolTable);
 }
 
 // Reads the codes of a block; gives its count of literal/length symbols, of
 // which 0 stands for 65536.
-static unsigned ReadBlockHeader(void) {
-    unsigned size = GetBits(BlockSizeBits);
-    ReadSmallLengths(PreCodeSymbols, PreCodeZeroRunAfter);
-    ReadSymbolLengths();
-    ReadSmallLengths(OffsetSymbols, NoZeroRun);
+static unsigned ReadBlockHeader(Extraction* x, BitCursor& in) {
+    unsigned size = TakeBits(x, in, BlockSizeBits);
+    ReadSmallLengths(x, in, PreCodeSymbols, PreCodeZeroRunAfter);
+    ReadSymbolLengths(x, in);
+    ReadSmallLengths(x, in, OffsetSymbols, NoZeroRun);
     return size == 0 ? (unsigned)MaxBlockSize : size;
 }
 
 // Offset symbol c > 0 stands for 2^(c-1) to 2^c - 1; the bits below the
 // leading 1 follow.
-static unsigned DecodeOffset(BitCursor& in) {
-    unsigned c = ReadCodeFrom(in, SmallTable, SmallTableBits, OffsetSymbols, SmallLengths);
+static unsigned DecodeOffset(Extraction* x, BitCursor& in) {
+    unsigned c = ReadCode(x, in, SmallTable, SmallTableBits, OffsetSymbols, SmallLengths);
     if (c == 0) return 0;
-    return (1u << (c - 1)) + TakeBits(in, c - 1);
+    return (1u << (c - 1)) + TakeBits(x, in, c - 1);
 }
 
-void DecodeMethods1To3(void) {
-    unsigned char* out = OpenWindow();
-    InitBits();
+void DecodeMethods1To3(Extraction* x) {
+    unsigned char* out = OpenWindow(x);
     // The loop keeps the stream position, the output position and the block's
-    // count in locals, and hands the stream position back to the bit input
-    // only around block headers.
-    BitCursor in = bitReader.cursor;
-    unsigned char* flushAt = FlushPosition();
+    // count in locals (registers).
+    BitCursor in = InitBits(x);
+    unsigned char* flushAt = FlushPosition(x);
     unsigned blockRemaining = 0; // literal/length symbols left in the block
-    uint32_t size = (uint32_t)archiveEntry.originalSize;
+    uint32_t size = (uint32_t)x->entry.originalSize;
     uint32_t decoded = 0; // a match may carry it up to 255 past the size
     while (decoded < size) {
-        if (blockRemaining == 0) {
-            bitReader.cursor = in;
-            blockRemaining = ReadBlockHeader();
-            in = bitReader.cursor;
-        }
+        if (blockRemaining == 0) blockRemaining = ReadBlockHeader(x, in);
         blockRemaining--;
         unsigned s =
-            ReadCodeFrom(in, SymbolTable, LiteralTableBits, LiteralLengthSymbols, SymbolLengths);
+            ReadCode(x, in, SymbolTable, LiteralTableBits, LiteralLengthSymbols, SymbolLengths);
         if (s < FirstMatchSymbol) {
             *out++ = (unsigned char)s;
             decoded++;
         } else {
             int length = s - FirstMatchSymbol + MinMatchLength;
             decoded += length;
-            out = CopyMatch(out, DecodeOffset(in), length);
+            out = CopyMatch(out, DecodeOffset(x, in), length);
         }
-        if (out >= flushAt) out = FlushWindow(out);
+        if (out >= flushAt) out = FlushWindow(x, out);
     }
-    CloseWindow(out);
+    EndBits(x, in);
+    CloseWindow(x, out);
 }

@@ -2,7 +2,7 @@
 #include "arj/decode_window.h"
 
 #include "arj/entry_output.h"
-#include "arj/extraction_error.h"
+#include "arj/extraction.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -11,24 +11,31 @@
 // flush position, and for the last step of its copy.
 enum { BufferSize = 2 * WindowSize + MaxMatchLength + CopyStep };
 
-unsigned char* Window;
-
-unsigned char* OpenWindow(void) {
-    Window = (unsigned char*)AllocateOrFail(BufferSize);
-    // A match may reach back before the entry's first byte; it then reads 0,
-    // never a byte of an earlier entry or of the heap.
-    memset(Window, 0, WindowSize);
-    return WindowStart();
+// Writing starts behind a window of zeros.
+static unsigned char* WindowStart(Extraction* x) {
+    return x->window + WindowSize;
 }
 
-unsigned char* FlushWindow(unsigned char* out) {
-    WriteDecoded(WindowStart(), WindowSize);
-    memmove(Window, WindowStart(), out - WindowStart());
+unsigned char* FlushPosition(Extraction* x) {
+    return x->window + 2 * WindowSize;
+}
+
+unsigned char* OpenWindow(Extraction* x) {
+    x->window = (unsigned char*)AllocateOrFail(x, BufferSize);
+    // A match may reach back before the entry's first byte; it then reads 0,
+    // never a byte of an earlier entry or of the heap.
+    memset(x->window, 0, WindowSize);
+    return WindowStart(x);
+}
+
+unsigned char* FlushWindow(Extraction* x, unsigned char* out) {
+    WriteDecoded(x, WindowStart(x), WindowSize);
+    memmove(x->window, WindowStart(x), out - WindowStart(x));
     return out - WindowSize;
 }
 
-void CloseWindow(unsigned char* out) {
-    if (out > WindowStart()) WriteDecoded(WindowStart(), out - WindowStart());
-    free(Window);
-    Window = 0;
+void CloseWindow(Extraction* x, unsigned char* out) {
+    if (out > WindowStart(x)) WriteDecoded(x, WindowStart(x), out - WindowStart(x));
+    free(x->window);
+    x->window = 0;
 }

@@ -13,25 +13,20 @@ enum { CopyStep = 8 }; // a match is copied in steps of this many bytes
 // so a match never wraps around, and a copy may run a few bytes past its end
 // into bytes not yet written. When the position passes the buffer's second
 // half, that half is written out and the window moves down to the first.
-// Allocated per entry by OpenWindow, released by CloseWindow.
-extern unsigned char* Window;
-
-// Where writing starts (behind a window of zeros), and the position at
-// which the buffer is written out.
-inline unsigned char* WindowStart(void) {
-    return Window + WindowSize;
-}
-inline unsigned char* FlushPosition(void) {
-    return Window + 2 * WindowSize;
-}
+// Allocated per entry by OpenWindow into the extraction's window, released
+// by CloseWindow.
+struct Extraction;
 
 // Allocates the buffer; the bytes before the entry's first read as 0. Gives
 // the write position.
-unsigned char* OpenWindow(void);
+unsigned char* OpenWindow(Extraction* x);
+
+// Where the buffer is written out.
+unsigned char* FlushPosition(Extraction* x);
 
 // Writes out the full second half and moves the window down; gives the new
 // write position. For out at or past FlushPosition.
-unsigned char* FlushWindow(unsigned char* out);
+unsigned char* FlushWindow(Extraction* x, unsigned char* out);
 
 // Repeats length bytes that start offset + 1 bytes before out (offset 0: the
 // byte written last); gives the position behind them.
@@ -62,4 +57,4 @@ inline unsigned char* CopyMatch(unsigned char* out, unsigned offset, int length)
 
 // Writes the bytes before out that are not yet written and releases the
 // buffer.
-void CloseWindow(unsigned char* out);
+void CloseWindow(Extraction* x, unsigned char* out);

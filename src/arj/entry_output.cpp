@@ -6,27 +6,24 @@
 // stream, so the installer and the host write the same bytes.
 #include "arj/entry_output.h"
 
-#include "arj/archive_headers.h"
 #include "arj/crc32.h"
-#include "arj/extraction_error.h"
+#include "arj/extraction.h"
 
 enum { TextChunk = 2048 };
 
-FILE* OutputStream;
-uint32_t RunningCrc;
-
-static void WriteOrFail(const unsigned char* bytes, size_t count) {
-    if (fwrite(bytes, 1, count, OutputStream) != count) ExtractionError(WriteFailedMessage, "");
+static void WriteOrFail(Extraction* x, const unsigned char* bytes, size_t count) {
+    if (fwrite(bytes, 1, count, x->output) != count) FailExtraction(x, WriteFailedMessage, "");
 }
 
-void WriteDecoded(const unsigned char* bytes, size_t count) {
+void WriteDecoded(Extraction* x, const unsigned char* bytes, size_t count) {
     // The CRC covers the bytes as stored, before any translation.
-    RunningCrc = UpdateCrc(RunningCrc, bytes, count);
-    if (archiveEntry.fileType != TextFile) {
-        WriteOrFail(bytes, count);
+    x->crc = UpdateCrc(x->crc, bytes, count);
+    if (!x->output) return;
+    if (x->entry.fileType != TextFile) {
+        WriteOrFail(x, bytes, count);
         return;
     }
-    unsigned char mask = archiveEntry.hostOs == UnixHostOs ? 0xFF : 0x7F;
+    unsigned char mask = x->entry.hostOs == UnixHostOs ? 0xFF : 0x7F;
     unsigned char text[TextChunk];
     size_t n = 0;
     for (size_t i = 0; i < count; i++) {
@@ -34,9 +31,9 @@ void WriteDecoded(const unsigned char* bytes, size_t count) {
         if (c == '\n') text[n++] = '\r';
         text[n++] = c;
         if (n >= TextChunk - 1) {
-            WriteOrFail(text, n);
+            WriteOrFail(x, text, n);
             n = 0;
         }
     }
-    WriteOrFail(text, n);
+    WriteOrFail(x, text, n);
 }

@@ -1,16 +1,11 @@
-// entry_output.h: the file of the entry being extracted, and the writer that
-// feeds it and the running CRC.
+// entry_output.h: the writer that feeds the entry's file and its running CRC.
 #pragma once
 
 #include <stddef.h>
-#include <stdint.h>
-#include <stdio.h>
 
-// Open (binary) only while one entry is written.
-extern FILE* OutputStream;
-// The CRC of the bytes written so far.
-extern uint32_t RunningCrc;
+struct Extraction;
 
-// Feeds the decoded bytes to the running CRC and writes them as the entry's
-// file type asks. A failing write ends the extraction.
-void WriteDecoded(const unsigned char* bytes, size_t count);
+// Feeds the decoded bytes to the running CRC and writes them, as the entry's
+// file type asks, to the output when there is one. A failing write ends the
+// pass with "Can't write file. Disk full?".
+void WriteDecoded(Extraction* x, const unsigned char* bytes, size_t count);

@@ -8,24 +8,27 @@
 // codes hang below their table entry as small binary trees.
 #include "arj/huffman_table.h"
 
-#include "arj/extraction_error.h"
+#include "arj/extraction.h"
+
+enum {
+    NodeStoreSize = 2 * LiteralLengthSymbols - 1
+}; // nodes are numbered from the symbol count up
 
 // The whole 16-bit code space: a complete code fills it exactly.
 static const uint32_t CodeSpace = 1u << MaxCodeLength;
 
-uint16_t LeftChild[NodeStoreSize];
-uint16_t RightChild[NodeStoreSize];
+// Tree nodes of the codes longer than a table's index: a 0 bit follows
+// LeftChild, a 1 bit RightChild; a child below the symbol count is a symbol.
+// Kept between codes, as the tables are.
+static uint16_t LeftChild[NodeStoreSize];
+static uint16_t RightChild[NodeStoreSize];
 
-void BadHuffmanCode(void) {
-    ExtractionError(BadHuffmanCodeMessage, "");
-}
-
-void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table) {
+int MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table) {
     uint32_t count[MaxCodeLength + 1] = {0};
     uint32_t start[MaxCodeLength + 2];
     uint32_t weight[MaxCodeLength + 1];
     for (int s = 0; s < symbolCount; s++) {
-        if (lengths[s] > MaxCodeLength) BadHuffmanCode();
+        if (lengths[s] > MaxCodeLength) return -1;
         count[lengths[s]]++;
     }
 
@@ -34,8 +37,8 @@ void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t*
     start[1] = 0;
     for (int length = 1; length <= MaxCodeLength; length++)
         start[length + 1] = start[length] + (count[length] << (MaxCodeLength - length));
-    if (start[MaxCodeLength + 1] == 0) return; // no codes at all
-    if (start[MaxCodeLength + 1] != CodeSpace) BadHuffmanCode();
+    if (start[MaxCodeLength + 1] == 0) return 0; // no codes at all
+    if (start[MaxCodeLength + 1] != CodeSpace) return -1;
 
     // Short codes count in table entries, long ones stay left-aligned.
     int jutBits = MaxCodeLength - tableBits;
@@ -74,16 +77,17 @@ void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t*
         }
         start[length] = next;
     }
+    return 0;
 }
 
-unsigned WalkTree(unsigned node, unsigned look, int tableBits, int symbolCount) {
+unsigned WalkTree(Extraction* x, unsigned node, unsigned look, int tableBits, int symbolCount) {
     // The walk looks at the bits behind the table's index without consuming
     // them; a complete code never needs more than the 16 look-ahead bits.
     // Only a table left from an earlier code (a later list of only zeros)
     // could ask for more.
     unsigned c = node;
     for (unsigned mask = 1u << (15 - tableBits); c >= (unsigned)symbolCount; mask >>= 1) {
-        if (mask == 0) BadHuffmanCode();
+        if (mask == 0) FailExtraction(x, BadHuffmanCodeMessage, "");
         c = (look & mask) ? RightChild[c] : LeftChild[c];
     }
     return c;

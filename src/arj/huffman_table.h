@@ -7,41 +7,23 @@
 
 #include <stdint.h>
 
-enum {
-    MaxSymbols = LiteralLengthSymbols,  // the largest code
-    NodeStoreSize = 2 * MaxSymbols - 1, // nodes are numbered from the symbol count up
-};
-
-// Tree nodes of the codes longer than a table's index: a 0 bit follows
-// LeftChild, a 1 bit RightChild; a child below the symbol count is a symbol.
-extern uint16_t LeftChild[NodeStoreSize];
-extern uint16_t RightChild[NodeStoreSize];
-
-// Builds table (2^tableBits entries) and tree nodes for symbols 0 to
-// symbolCount - 1 with the given lengths (0: no code). A list that is not a
-// complete code ends the extraction with "Bad Huffman code"; a list of only
-// zeros changes nothing.
-void MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table);
+// Builds table (2^tableBits entries) and the tree nodes for symbols 0 to
+// symbolCount - 1 (at most LiteralLengthSymbols) with the given lengths (0:
+// no code). 0 when built or when every length is 0 (nothing changes then);
+// -1 when the lengths form no complete code.
+int MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table);
 
 // The symbol below a table entry that is a tree node: follows the bits of
-// look behind the table's index.
-unsigned WalkTree(unsigned node, unsigned look, int tableBits, int symbolCount);
+// look behind the table's index. A tree that needs more than the look-ahead
+// (left from an earlier code) ends the pass with "Bad Huffman code".
+unsigned WalkTree(Extraction* x, unsigned node, unsigned look, int tableBits, int symbolCount);
 
 // Reads one symbol of a built code and consumes its bits.
-inline unsigned ReadCodeFrom(BitCursor& in, const uint16_t* table, int tableBits, int symbolCount,
-                             const uint8_t* lengths) {
+inline unsigned ReadCode(Extraction* x, BitCursor& in, const uint16_t* table, int tableBits,
+                         int symbolCount, const uint8_t* lengths) {
     unsigned look = PeekBits(in);
     unsigned c = table[look >> (LookAheadBits - tableBits)];
-    if (c >= (unsigned)symbolCount) c = WalkTree(c, look, tableBits, symbolCount);
-    SkipBits(in, lengths[c]);
+    if (c >= (unsigned)symbolCount) c = WalkTree(x, c, look, tableBits, symbolCount);
+    SkipBits(x, in, lengths[c]);
     return c;
 }
-
-// The same on the bit input's own cursor.
-inline unsigned ReadCode(const uint16_t* table, int tableBits, int symbolCount,
-                         const uint8_t* lengths) {
-    return ReadCodeFrom(bitReader.cursor, table, tableBits, symbolCount, lengths);
-}
-
-// Ends the extraction with "Bad Huffman code".
-[[noreturn]] void BadHuffmanCode(void);

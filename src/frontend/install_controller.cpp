@@ -6,7 +6,6 @@
 #include "actions/folder_variables.h"
 #include "actions/script_executor.h"
 #include "arj/archive_reader.h"
-#include "arj/extraction_error.h"
 #include "platform/format_text.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
@@ -18,9 +17,9 @@
 enum {
     PathSize = 260,
     StartStatusSize = 260, // a title of at most 228 characters
-    MessageSize = 256,
     MaxFolderAttempts = 64,
-    ExitEntriesFailed = 2,
+    ExitFatal = 1,      // the archive could not be extracted: nothing installed
+    ExitIncomplete = 2, // installed, but some entries or steps failed
 };
 
 static const char AboutText[] = "Vantorel v1.0\t\t\t\t\n\n"
@@ -33,16 +32,44 @@ struct InstallController {
     int32_t filesExtracted;
     int32_t lastPercent;
     int32_t entriesFailed;
+    int32_t stepsFailed;
     int silent;
-    int targetGiven; // /D= was given: targetArgument holds it
+    int targetGiven;       // /D= was given: targetArgument holds it
+    char temp[PathSize];   // the user's temporary folder, with its backslash
+    char folder[PathSize]; // our private folder inside it; empty while there is none
 };
 
 static InstallController controller;
 
+static void DeleteFromCurrentFolder(const char* name) {
+    PlatformDeleteFile(name);
+}
+
+// Removes the private folder and whatever the run left in it, deleting the
+// files by name from inside it (entered anew, so that no other folder's files
+// of those names are touched). Every end of an install passes here.
+static void RemovePrivateFolder(void) {
+    if (!controller.folder[0]) return;
+    if (PlatformSetCurrentDirectory(controller.folder))
+        PlatformListFiles(controller.folder, DeleteFromCurrentFolder);
+    PlatformSetCurrentDirectory(controller.temp);
+    PlatformRemoveDirectory(controller.folder);
+    controller.folder[0] = 0;
+}
+
 void ShowFatal(const char* text) {
     char message[MessageSize];
+    RemovePrivateFolder();
     FormatText(message, sizeof message, "FATAL: %s", text);
     UiShowFatal(message);
+}
+
+// A fatal end of the extraction, after its clean-up: box captioned "Error",
+// exit code 1.
+[[noreturn]] static void ExtractionFailed(const char* message) {
+    RemovePrivateFolder();
+    PlatformMessageBox(message, "Error", PLATFORM_MB_OK | PLATFORM_MB_ICONHAND);
+    PlatformExit(ExitFatal);
 }
 
 // Reads /S and /D=PATH from the arguments; /D= takes the rest of the line, so
@@ -92,7 +119,8 @@ int RunInstaller(const char* commandLine) {
         UiRunDialog();
     }
     FreeCommandList();
-    return controller.silent && controller.entriesFailed ? ExitEntriesFailed : 0;
+    int failed = controller.entriesFailed || controller.stepsFailed;
+    return controller.silent && failed ? ExitIncomplete : 0;
 }
 
 void OnInit(void) {
@@ -111,29 +139,51 @@ void OnInit(void) {
 // Makes a new folder of our own inside the temporary folder and enters it:
 // extracting under the entries' own names into the shared folder would let
 // other processes plant or read those files. A name that exists already,
-// perhaps planted, is passed over, since creating it fails.
-static void EnterPrivateFolder(const char* temp, char* folder) {
+// perhaps planted, is passed over, since creating it fails. Without such a
+// folder nothing is extracted at all.
+static void EnterPrivateFolder(void) {
+    InstallController* c = &controller;
+    if (PlatformGetTempPath(sizeof c->temp, c->temp) >= sizeof c->temp) c->temp[0] = 0;
+    size_t length = strlen(c->temp);
+    if (length && c->temp[length - 1] != '\\' && length + 1 < sizeof c->temp) strcat(c->temp, "\\");
     for (int attempt = 0; attempt < MaxFolderAttempts; attempt++) {
         int number = (int)((PlatformGetTickCount() + attempt * 7919u) & 0x7FFFFFFF);
-        FormatText(folder, PathSize, "%svantorel-%d", temp, number);
-        if (strlen(folder) + 2 >= PathSize) break; // no room left for names inside
-        if (PlatformCreateDirectory(folder) && PlatformSetCurrentDirectory(folder)) return;
+        FormatText(c->folder, PathSize, "%svantorel-%d", c->temp, number);
+        if (strlen(c->folder) + 2 >= PathSize) break; // no room left for names inside
+        if (!PlatformCreateDirectory(c->folder)) continue;
+        if (PlatformSetCurrentDirectory(c->folder)) return;
+        PlatformRemoveDirectory(c->folder); // ours, but it cannot be entered
+        break;
     }
-    // Fatal like an archive that cannot be written: box captioned "Error", exit 1.
-    ExtractionError("Can't create a temporary folder in %s", temp);
+    c->folder[0] = 0;
+    char message[MessageSize];
+    FormatText(message, sizeof message, "Can't create a temporary folder in %s", c->temp);
+    ExtractionFailed(message);
 }
 
-static void DeleteFromCurrentFolder(const char* name) {
-    PlatformDeleteFile(name);
+static void ReportEntry(const ArchiveEntry* entry, EntryStatus, void*) {
+    OnEntryDone(entry->entryName);
 }
 
-// Removes the private folder and whatever the script left in it, deleting
-// the files by name from inside it (entered anew, so that no other folder's
-// files of those names are touched).
-static void RemovePrivateFolder(const char* temp, const char* folder) {
-    if (PlatformSetCurrentDirectory(folder)) PlatformListFiles(folder, DeleteFromCurrentFolder);
-    PlatformSetCurrentDirectory(temp);
-    PlatformRemoveDirectory(folder);
+// The end status names what failed: a run that lost files or steps must not
+// read as complete.
+static void ShowEndStatus(const char* firstFailure) {
+    char text[MessageSize];
+    int entries = controller.entriesFailed, steps = controller.stepsFailed;
+    if (steps && entries)
+        FormatText(text, sizeof text,
+                   "Installation incomplete: %d archive entries could not be extracted; %d steps "
+                   "failed, the first: %s",
+                   entries, steps, firstFailure);
+    else if (steps)
+        FormatText(text, sizeof text, "Installation incomplete: %d steps failed, the first: %s",
+                   steps, firstFailure);
+    else if (entries)
+        FormatText(text, sizeof text,
+                   "Installation incomplete: %d archive entries could not be extracted.", entries);
+    else
+        FormatText(text, sizeof text, "Installation complete.");
+    UiSetStatusText(text);
 }
 
 void OnInstall(void) {
@@ -146,33 +196,20 @@ void OnInstall(void) {
     }
     for (int control : controls) UiSetControlEnabled(control, 0);
     controller.numFiles = GetCommandInteger("NumFiles", 0);
-
-    char temp[PathSize] = "";
-    if (PlatformGetTempPath(sizeof temp, temp) >= sizeof temp) temp[0] = 0;
-    size_t length = strlen(temp);
-    if (length && temp[length - 1] != '\\' && length + 1 < sizeof temp) strcat(temp, "\\");
-    char folder[PathSize];
-    EnterPrivateFolder(temp, folder);
+    EnterPrivateFolder();
 
     char path[PathSize];
+    char message[MessageSize];
     PlatformGetModuleFileName(path, sizeof path);
-    controller.entriesFailed = ExtractArchive(path, OnEntryDone);
-    if (RunScript() != 0) ShowFatal("Error executing installation script.");
-    RemovePrivateFolder(temp, folder);
+    controller.entriesFailed = ExtractArchive(path, ReportEntry, 0, message);
+    if (controller.entriesFailed == ArchiveFailed) ExtractionFailed(message);
+    char firstFailure[StatusSize];
+    controller.stepsFailed = RunScript(firstFailure);
+    RemovePrivateFolder();
 
     UiSetControlEnabled(CancelButton, 1);
     UiFocusControl(CancelButton);
-    // Entries that could not be extracted are missing from the installation:
-    // saying only "complete" would report a failure as success.
-    if (controller.entriesFailed) {
-        char status[MessageSize];
-        FormatText(status, sizeof status,
-                   "Installation complete, but %d archive entries could not be extracted.",
-                   (int)controller.entriesFailed);
-        UiSetStatusText(status);
-    } else {
-        UiSetStatusText("Installation complete.");
-    }
+    ShowEndStatus(firstFailure);
     UiSetCancelCaption("Finish");
 }
 

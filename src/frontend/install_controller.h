@@ -4,8 +4,10 @@
 
 // The installer's entry. commandLine holds the arguments behind the program
 // name (may be empty): /S installs silently, /D=PATH (last) sets the target.
-// Gives the process exit code: 0 done, 2 done but some archive entries
-// failed (silent mode); fatal ends exit with -1 or 1 from inside.
+// Gives the process exit code: 0 done, 2 done but some archive entries or
+// steps failed (silent mode). The fatal ends remove the extraction folder and
+// end the process from here: -1 (ShowFatal) or 1 (the archive could not be
+// extracted, or no temporary folder made).
 int RunInstaller(const char* commandLine);
 
 // Events from the dialog.

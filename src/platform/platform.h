@@ -24,6 +24,7 @@ enum {
     PLATFORM_REG_SZ = 1,
     PLATFORM_REG_DWORD = 4,
     PLATFORM_ERROR_SUCCESS = 0,
+    PLATFORM_MOVEFILE_REPLACE_EXISTING = 1,
 };
 
 // Registry (advapi32). Results are Win32 error codes: 0 is success.
@@ -45,11 +46,19 @@ int PlatformCreateDirectory(const char* path);
 int PlatformRemoveDirectory(const char* path);
 int PlatformCopyFile(const char* source, const char* destination, int failIfExists);
 int PlatformDeleteFile(const char* path);
+// GetTempFileNameA(folder, prefix, 0, buffer): makes a new empty file of a
+// unique name in folder; buffer holds 260 characters. 0 on failure.
+uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer);
+int PlatformMoveFileEx(const char* from, const char* to, uint32_t flags);
 uint32_t PlatformGetWindowsDirectory(char* buffer, uint32_t size);
 uint32_t PlatformGetSystemDirectory(char* buffer, uint32_t size);
 uint32_t PlatformGetTempPath(uint32_t size, char* buffer);
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size);
 uint32_t PlatformGetTickCount(void);
+
+// Sets a file's access and modification times to time, in seconds since
+// 1970 (the C runtime's _utime). Nonzero on success.
+int PlatformSetFileTime(const char* path, int64_t time);
 
 // Lists the plain files of one folder, calling back with each name; folders
 // are left out. Used to clear the installer's own extraction folder.

@@ -1,17 +1,21 @@
 #!/usr/bin/env python3
-"""wine_e2e.py: end-to-end tests of the x86-64 installer stub under Wine.
+"""wine_e2e.py: end-to-end tests of the installer stubs under Wine.
 
-Packages are made by vantorel-pack build from archives made by the arj archiver
-out of files written here; the installer runs under wine in a private prefix
-and is judged by what it leaves: files, registry values, shortcuts, install.log
-and its exit code.
+The i686 stub (the one we ship) runs under wine32, the x86-64 one under wine64,
+in one private prefix. Packages are made by vantorel-pack build from files
+written here (archived by the arj archiver or by the tool itself); each run is
+judged by what it leaves: files and their times, registry values, shortcuts,
+install.log, the temporary folder, and the exit code.
 
-usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB STEP
+usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
   STEP: prefix    make the Wine prefix (once per test run)
         silent    a silent install of a full script
         dialog    the dialog under Xvfb, driven by keys (--screenshot FILE keeps a picture)
-        failures  damaged archive, unparsable script, failed entry
-Exit code 77 when wine, arj, the stub or (for dialog) Xvfb is missing: skipped.
+        failures  damaged and truncated packages, an unparsable script, a failed entry,
+                  a missing file
+        faults    targets on a full and on a read-only drive, %TEMP% on a full drive
+                  (small tmpfs drives: needs root)
+Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
 """
 import argparse
 import contextlib
@@ -25,10 +29,17 @@ import time
 
 SKIP = 77
 WINE_TIMEOUT = 120  # seconds for any single wine call
+# Under a display a message box would wait for a key: the short timeout turns
+# a box that silent mode should not show into a failure.
+SILENT_TIMEOUT = 60
 PACKAGE_OFFSET = 24576
 
 
 class Failure(Exception):
+    pass
+
+
+class Skipped(Exception):
     pass
 
 
@@ -42,8 +53,10 @@ def expect_equal(expected, actual, what):
 
 
 class Wine:
-    def __init__(self, work, display=None):
-        self.prefix = os.path.join(work, "prefix")
+    def __init__(self, options, display=None):
+        self.prefix = os.path.join(options.work, "prefix")
+        # The registry view of the stub's own kind of process.
+        self.view = "/reg:32" if options.arch == "i686" else "/reg:64"
         self.env = dict(os.environ)
         # No Mono or Gecko prompts; no winemenubuilder, which would put menu
         # entries for the test's shortcuts into the host's desktop and, started
@@ -66,6 +79,12 @@ class Wine:
                           f"{result.stderr.decode(errors='replace')}")
         return result
 
+    def install(self, package, args):
+        """Runs an installer silently to its end; gives its exit code."""
+        result = self.run([package] + args, SILENT_TIMEOUT, check_rc=False)
+        self.wait_server()
+        return result.returncode
+
     def start(self, args):
         return subprocess.Popen(["wine"] + args, env=self.env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
@@ -84,23 +103,34 @@ class Wine:
 
     def reg_query(self, key, name):
         """(type, data) of a value as `reg query` shows it, or None."""
-        args = ["reg", "query", key] + (["/ve"] if name == "" else ["/v", name])
+        args = ["reg", "query", key] + (["/ve"] if name == "" else ["/v", name]) + [self.view]
         result = self.run(args, check_rc=False)
         if result.returncode != 0:
             return None
         for line in result.stdout.decode(errors="replace").splitlines():
             parts = line.strip().split("    ")
             if len(parts) >= 2 and parts[1].startswith("REG_"):
-                shown = "(Default)" if name == "" else name
-                if parts[0] in (shown, "(Default)", ""):
-                    return parts[1], parts[2] if len(parts) > 2 else ""
+                return parts[1], parts[2] if len(parts) > 2 else ""
         return None
 
-    def shell_folder(self, name):
-        value = self.reg_query(
-            r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders", name)
-        check(value is not None, f"no shell folder {name} in the prefix")
+    def reg(self, *args):
+        self.run(["reg"] + list(args) + [self.view, "/f"], check_rc=False)
+
+    def folder(self, name):
+        """A shell folder or the program-files folder, as the installer reads them."""
+        key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+        if name == "ProgramFilesDir":
+            key = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion"
+        value = self.reg_query(key, name)
+        check(value is not None, f"no folder {name} in the prefix")
         return value[1]
+
+    def temp_listing(self):
+        """Everything below the user's temporary folder."""
+        temp = self.unix_path(r"C:\users\%s\Temp" % self.folder("Desktop").split("\\")[2])
+        check(os.path.isdir(temp), f"no temporary folder {temp}")
+        return sorted(os.path.relpath(os.path.join(d, n), temp)
+                      for d, dirs, files in os.walk(temp) for n in dirs + files)
 
 
 def arj(folder, archive, method, files, text=False):
@@ -110,8 +140,9 @@ def arj(folder, archive, method, files, text=False):
 
 
 def build(options, out, script, inputs):
+    os.makedirs(os.path.dirname(out), exist_ok=True)
     result = subprocess.run([options.pack, "build", "-o", out, "--stub", options.stub, script]
-                            + inputs, capture_output=True, timeout=60)
+                            + inputs, capture_output=True, timeout=120)
     check(result.returncode == 0, f"vantorel-pack build failed: {result.stderr.decode()}")
 
 
@@ -126,8 +157,8 @@ def read(path):
         return f.read()
 
 
-def fresh_folder(work, name):
-    folder = os.path.join(work, name)
+def fresh_folder(options, name):
+    folder = os.path.join(options.work, f"{name}-{options.arch}")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     return folder
@@ -144,17 +175,6 @@ def lnk_fields(path):
     return fields
 
 
-def temp_leftovers(wine):
-    temp = wine.unix_path(r"C:\users\%s\Temp" % wine_user(wine))
-    if not os.path.isdir(temp):
-        return []
-    return [n for n in os.listdir(temp) if n.startswith("vantorel-")]
-
-
-def wine_user(wine):
-    return wine.shell_folder("Desktop").split("\\")[2]
-
-
 def target_arguments(target):
     """/S /D=TARGET as typed at a prompt: wine would quote an argument with blanks,
     so the words go separately and the command line holds them as typed."""
@@ -164,7 +184,7 @@ def target_arguments(target):
 # ---- steps ----
 
 def step_prefix(options):
-    wine = Wine(options.work)
+    wine = Wine(options)
     shutil.rmtree(wine.prefix, ignore_errors=True)
     subprocess.run(["wineboot", "-i"], env=wine.env, timeout=600, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -197,9 +217,11 @@ MoveFile ("notes.txt", "%t\notes.txt");
 Unknown ("passed over");
 """.replace("\n", "\r\n")
 
+FILE_TIME = 1500000000  # 2017-07-14: what the installed files must keep
+
 
 def full_package(options, folder):
-    """The package of FULL_SCRIPT, with each entry under another method; the files."""
+    """The package of FULL_SCRIPT, each entry under another method; its files."""
     src = os.path.join(folder, "src")
     files = {
         "readme.txt": b"Read me.\nSecond line.\n",
@@ -209,6 +231,7 @@ def full_package(options, folder):
     }
     for name, data in files.items():
         write(os.path.join(src, name), data)
+        os.utime(os.path.join(src, name), (FILE_TIME, FILE_TIME))
     arj(src, "files.arj", 2, ["readme.txt"], text=True)
     arj(src, "files.arj", 1, ["tool.exe"])
     arj(src, "files.arj", 4, ["data.bin"])
@@ -217,7 +240,6 @@ def full_package(options, folder):
     # A folder with a blank: the installer's own name then comes quoted on its
     # command line, in front of the arguments.
     package = os.path.join(folder, "setup folder", "setup.exe")
-    os.makedirs(os.path.dirname(package))
     build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
     return package, files
 
@@ -230,6 +252,8 @@ def expected_log(target, programs, desktop):
         f'RemoveRegistry (1, "{key}", "");',
         f'RemoveRegistry (2, "{key}", "Answer");',
         f'RemoveRegistry (1, "{key}", "Minus");',
+        f'RemoveDirectory ("{target.rsplit(chr(92), 1)[0]}");',
+        f'RemoveDirectory ("{target}");',
         f'RemoveDirectory ("{target}\\docs");',
         f'DeleteFile ("{target}\\docs\\readme.txt");',
         f'DeleteFile ("{target}\\tool.exe");',
@@ -244,65 +268,55 @@ def expected_log(target, programs, desktop):
 
 def step_silent(options):
     with virtual_display() as display:
-        silent_install(options, Wine(options.work, display))
+        wine = Wine(options, display)
+        folder = fresh_folder(options, "silent")
+        package, files = full_package(options, folder)
+        target = r"C:\E2E Target %s\with spaces" % options.arch
+        target_unix = wine.unix_path(target)
+        shutil.rmtree(os.path.dirname(target_unix), ignore_errors=True)
+        programs, desktop = wine.folder("Programs"), wine.folder("Desktop")
+        shutil.rmtree(wine.unix_path(programs + r"\E2E Tool"), ignore_errors=True)
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(wine.unix_path(desktop + r"\E2E Readme.lnk"))
+        for root in ("HKLM", "HKCU"):
+            wine.reg("delete", root + r"\Software\Vantorel E2E")
 
+        temp_before = wine.temp_listing()
+        expect_equal(0, wine.install(package, target_arguments(target)), "exit code")
 
-# Under a display a message box would wait for a key: the short timeout turns
-# a box that silent mode should not show into a failure.
-SILENT_TIMEOUT = 60
+        # Files: binary entries byte for byte, the text entry with CR LF line
+        # ends, all with the archived time.
+        installed = {
+            "docs/readme.txt": files["readme.txt"].replace(b"\n", b"\r\n"),
+            "tool.exe": files["tool.exe"],
+            "data.bin": files["data.bin"],
+            "notes.txt": files["notes.txt"],
+        }
+        for name, data in installed.items():
+            path = os.path.join(target_unix, name)
+            check(os.path.isfile(path), f"{name} not installed")
+            expect_equal(data, read(path), f"content of {name}")
+            expect_equal(FILE_TIME, int(os.stat(path).st_mtime), f"time of {name}")
+        expect_equal(sorted(["docs", "tool.exe", "data.bin", "notes.txt", "install.log"]),
+                     sorted(os.listdir(target_unix)), "the target folder")
+        expect_equal(temp_before, wine.temp_listing(), "the temporary folder")
 
+        key = r"\Software\Vantorel E2E"
+        expect_equal(("REG_SZ", target), wine.reg_query("HKLM" + key, "InstallPath"),
+                     "InstallPath")
+        expect_equal(("REG_SZ", "default value"), wine.reg_query("HKCU" + key, ""), "default")
+        expect_equal(("REG_DWORD", "0x2a"), wine.reg_query("HKLM" + key, "Answer"), "Answer")
+        expect_equal(("REG_DWORD", "0xffffffff"), wine.reg_query("HKCU" + key, "Minus"), "Minus")
 
-def silent_install(options, wine):
-    folder = fresh_folder(options.work, "silent")
-    package, files = full_package(options, folder)
-    target = r"C:\E2E Target\with spaces"
-    target_unix = wine.unix_path(target)
-    shutil.rmtree(wine.unix_path("C:\\E2E Target"), ignore_errors=True)
-    programs, desktop = wine.shell_folder("Programs"), wine.shell_folder("Desktop")
-    for link in (programs + r"\E2E Tool\E2E Tool.lnk", desktop + r"\E2E Readme.lnk"):
-        if os.path.exists(wine.unix_path(link)):
-            os.remove(wine.unix_path(link))
-    for root in ("HKLM", "HKCU"):
-        wine.run(["reg", "delete", root + r"\Software\Vantorel E2E", "/f"], check_rc=False)
+        for link, link_target, description in (
+                (programs + r"\E2E Tool\E2E Tool.lnk", target + r"\tool.exe", "E2E Tool"),
+                (desktop + r"\E2E Readme.lnk", target + r"\docs\readme.txt", "E2E Readme")):
+            fields = lnk_fields(wine.unix_path(link))
+            expect_equal(link_target, fields.get("Local path"), f"target of {link}")
+            expect_equal(description, fields.get("Description"), f"description of {link}")
 
-    folders_before = set(temp_leftovers(wine))
-    result = wine.run([package] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
-    wine.wait_server()
-    expect_equal(0, result.returncode, "exit code of a silent install")
-
-    # Files: binary entries byte for byte, the text entry with CR LF line ends.
-    installed = {
-        "docs/readme.txt": files["readme.txt"].replace(b"\n", b"\r\n"),
-        "tool.exe": files["tool.exe"],
-        "data.bin": files["data.bin"],
-        "notes.txt": files["notes.txt"],
-    }
-    for name, data in installed.items():
-        path = os.path.join(target_unix, name)
-        check(os.path.isfile(path), f"{name} not installed")
-        expect_equal(data, read(path), f"content of {name}")
-    expect_equal(sorted(["docs", "tool.exe", "data.bin", "notes.txt", "install.log"]),
-                 sorted(os.listdir(target_unix)), "the target folder")
-    expect_equal(set(), set(temp_leftovers(wine)) - folders_before,
-                 "extraction folders left in Temp")
-
-    # Registry values and their types.
-    key = r"\Software\Vantorel E2E"
-    expect_equal(("REG_SZ", target), wine.reg_query("HKLM" + key, "InstallPath"), "InstallPath")
-    expect_equal(("REG_SZ", "default value"), wine.reg_query("HKCU" + key, ""), "default value")
-    expect_equal(("REG_DWORD", "0x2a"), wine.reg_query("HKLM" + key, "Answer"), "Answer")
-    expect_equal(("REG_DWORD", "0xffffffff"), wine.reg_query("HKCU" + key, "Minus"), "Minus")
-
-    # Shortcuts, read back from the files.
-    for link, link_target, description in (
-            (programs + r"\E2E Tool\E2E Tool.lnk", target + r"\tool.exe", "E2E Tool"),
-            (desktop + r"\E2E Readme.lnk", target + r"\docs\readme.txt", "E2E Readme")):
-        fields = lnk_fields(wine.unix_path(link))
-        expect_equal(link_target, fields.get("Local path"), f"target of {link}")
-        expect_equal(description, fields.get("Description"), f"description of {link}")
-
-    expect_equal(expected_log(target, programs, desktop),
-                 read(os.path.join(target_unix, "install.log")), "install.log")
+        expect_equal(expected_log(target, programs, desktop),
+                     read(os.path.join(target_unix, "install.log")), "install.log")
 
 
 def free_display():
@@ -362,25 +376,41 @@ def press(display, key):
                    check=True, timeout=30)
 
 
+def dialog_install(wine, display, package, target, keys_before=()):
+    """Runs the dialog to its end by keys: Install, Yes to the question, Finish."""
+    installer = wine.start([package])
+    wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+    for key in keys_before:
+        key() if callable(key) else press(display, key)
+    press(display, "Return")  # Install: the button of the Enter key
+    wait_for(lambda: len(windows_named(display, "Vantorel")) == 2, "the question box")
+    press(display, "Return")  # Yes, the question box's first button
+    wait_for(lambda: os.path.exists(os.path.join(target, "install.log")), "install.log")
+    wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the question to close")
+    check(installer.poll() is None, "the dialog stays open after the installation")
+    press(display, "Return")  # Finish, which now has the focus
+    expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
+    expect_equal(b"installed through the dialog\n", read(os.path.join(target, "app.txt")),
+                 "the installed file")
+
+
 def step_dialog(options):
     if not shutil.which("Xvfb") or not shutil.which("xdotool"):
-        return SKIP
-    folder = fresh_folder(options.work, "dialog")
-    src = os.path.join(folder, "src")
+        raise Skipped("Xvfb or xdotool missing")
+    folder = fresh_folder(options, "dialog")
     # This package's archive is the one vantorel-pack writes itself from files.
-    write(os.path.join(src, "app.txt"), b"installed through the dialog\n")
+    write(os.path.join(folder, "src", "app.txt"), b"installed through the dialog\n")
     script = (r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
               r' TargetDirectory ("%p%r"); MakeDirectory ("%t");'
               r' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
     write(os.path.join(folder, "install.txt"), script.encode())
     package = os.path.join(folder, "setup.exe")
-    build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "app.txt")])
+    build(options, package, os.path.join(folder, "install.txt"),
+          [os.path.join(folder, "src", "app.txt")])
 
     with virtual_display() as display:
-        wine = Wine(options.work, display)
-        target = wine.unix_path(wine.reg_query(
-            r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion", "ProgramFilesDir")[1]
-            + r"\Dialog Test")
+        wine = Wine(options, display)
+        target = wine.unix_path(wine.folder("ProgramFilesDir") + r"\Dialog Test")
         shutil.rmtree(target, ignore_errors=True)
         try:
             # Esc before installing ends the run: nothing installed, exit code 0.
@@ -390,56 +420,30 @@ def step_dialog(options):
             expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Esc")
             check(not os.path.exists(target), "nothing is installed after Esc")
 
-            installer = wine.start([package])
-            wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
-            time.sleep(1.5)
-            if options.screenshot:
-                screenshot(display, windows_named(display, "Vantorel")[0], options.screenshot)
-            check(not os.path.exists(target), "nothing is installed before Install")
-            press(display, "Return")  # Install: the button of the Enter key
-            wait_for(lambda: len(windows_named(display, "Vantorel")) == 2, "the question box")
-            press(display, "Return")  # Yes, the question box's first button
-            wait_for(lambda: os.path.exists(os.path.join(target, "install.log")), "install.log")
-            wait_for(lambda: len(windows_named(display, "Vantorel")) == 1,
-                     "the question to close")
-            check(installer.poll() is None, "the dialog stays open after the installation")
-            press(display, "Return")  # Finish, which now has the focus
-            expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
-            expect_equal(b"installed through the dialog\n",
-                         read(os.path.join(target, "app.txt")), "the installed file")
+            def picture():
+                time.sleep(1.5)
+                if options.screenshot:
+                    screenshot(display, windows_named(display, "Vantorel")[0], options.screenshot)
+                check(not os.path.exists(target), "nothing is installed before Install")
+            dialog_install(wine, display, package, target, [picture])
 
-            browsed_install(wine, display, package)
+            # ">>" chooses drive C:, then an item without a folder (the Control
+            # Panel), which must leave the target as it was; Install then
+            # installs below C:. The folder box lists My Computer, then (C:),
+            # (Z:) and the Control Panel; it opens with the focus on OK, two
+            # Tabs from the tree.
+            target = wine.unix_path("C:\\Dialog Test")
+            shutil.rmtree(target, ignore_errors=True)
+            keys = ["Tab"] * 4  # Install, About, Cancel, the edit field, ">>"
+            for downs in (1, 3):
+                keys += ["space", lambda: wait_for(lambda: windows_named(
+                    display, "Browse for Folder"), "the folder box")]
+                keys += ["Tab", "Tab", "Home"] + ["Down"] * downs + ["Return"]
+                keys += [lambda: wait_for(lambda: not windows_named(
+                    display, "Browse for Folder"), "the box to close")]
+            dialog_install(wine, display, package, target, keys + ["Tab"])  # round to Install
         finally:
             wine.kill()
-
-
-def browsed_install(wine, display, package):
-    """">>" chooses drive C:, then an item without a folder (the Control Panel),
-    which must leave the target as it was; Install then installs below C:."""
-    target = wine.unix_path("C:\\Dialog Test")
-    shutil.rmtree(target, ignore_errors=True)
-    installer = wine.start([package])
-    wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
-    for _ in range(4):
-        press(display, "Tab")  # Install, About, Cancel, the edit field, ">>"
-    # The folder box lists My Computer, then (C:), (Z:) and the Control Panel;
-    # it opens with the focus on OK, two Tabs from the tree.
-    for downs in (1, 3):
-        press(display, "space")
-        wait_for(lambda: windows_named(display, "Browse for Folder"), "the folder box")
-        for key in ["Tab", "Tab", "Home"] + ["Down"] * downs + ["Return"]:
-            press(display, key)
-        wait_for(lambda: not windows_named(display, "Browse for Folder"), "the box to close")
-    press(display, "Tab")  # from ">>" round to Install
-    press(display, "Return")
-    wait_for(lambda: len(windows_named(display, "Vantorel")) == 2, "the question box")
-    press(display, "Return")
-    wait_for(lambda: os.path.exists(os.path.join(target, "install.log")), "install.log")
-    wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the question to close")
-    press(display, "Return")
-    expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after a browsed install")
-    expect_equal(b"installed through the dialog\n", read(os.path.join(target, "app.txt")),
-                 "the file installed in the browsed folder")
 
 
 def replace_script(package, script):
@@ -450,72 +454,139 @@ def replace_script(package, script):
     write(package, data[:PACKAGE_OFFSET] + struct.pack("<I", len(script)) + script + rest)
 
 
-def step_failures(options):
-    with virtual_display() as display:
-        failures(options, Wine(options.work, display))
-
-
-def failures(options, wine):
-    folder = fresh_folder(options.work, "failures")
+def two_file_package(options, folder, extra=""):
     src = os.path.join(folder, "src")
-    good = b"good file " * 100
-    write(os.path.join(src, "a.bin"), good)
+    write(os.path.join(src, "a.bin"), b"good file " * 100)
     write(os.path.join(src, "b.bin"), b"second file")
     arj(src, "files.arj", 0, ["a.bin", "b.bin"])
     script = (r'Title ("Failures"); NumFiles (2); MakeDirectory ("%t");'
-              r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");').encode()
-    write(os.path.join(folder, "install.txt"), script)
+              r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");' + extra)
+    write(os.path.join(folder, "install.txt"), script.encode())
     package = os.path.join(folder, "setup.exe")
     build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
-    archive = read(os.path.join(src, "files.arj"))
-    archive_at = len(read(package)) - len(archive)
-    data_at = archive_at + archive.index(good)
-    entry_header_at = archive_at + archive.index(b"\x60\xea", 4)
+    return package
 
-    def run(variant, name, target):
-        shutil.rmtree(wine.unix_path(target), ignore_errors=True)
-        path = os.path.join(folder, name)
-        write(path, variant)
-        result = wine.run([path] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
+
+def step_failures(options):
+    with virtual_display() as display:
+        wine = Wine(options, display)
+        folder = fresh_folder(options, "failures")
+        package = two_file_package(options, folder,
+                                   r' MoveFile ("missing.txt", "%t\missing.txt");')
+        original = read(package)
+        data_at = original.index(b"good file ")
+        entry_header_at = original.index(b"\x60\xea", original.index(b"\x60\xea", 24580) + 4)
+
+        def run(variant, name):
+            target = r"C:\E2E Failures %s\%s" % (options.arch, name)
+            shutil.rmtree(wine.unix_path(target), ignore_errors=True)
+            write(os.path.join(folder, name + ".exe"), variant)
+            code = wine.install(os.path.join(folder, name + ".exe"), target_arguments(target))
+            return code, wine.unix_path(target)
+
+        # A data byte changed: that entry fails its CRC and is not installed,
+        # a file missing from the archive is not either; the rest is, and
+        # silent mode says so with exit code 2. Undo records only for what
+        # was put in place.
+        damaged = bytearray(original)
+        damaged[data_at + 5] ^= 0xFF
+        code, target = run(bytes(damaged), "crc")
+        expect_equal(2, code, "exit code with a failed entry and a missing file")
+        expect_equal(b"second file", read(os.path.join(target, "b.bin")), "the good entry")
+        expect_equal(["b.bin", "install.log"], sorted(os.listdir(target)), "what was installed")
+        log = read(os.path.join(target, "install.log")).decode()
+        check("b.bin" in log and "a.bin" not in log and "missing" not in log,
+              f"undo records only for installed files: {log}")
+
+        # A damaged header or an archive cut short ends the run with exit code
+        # 1 before the script runs, leaving the temporary folder as it was.
+        temp_before = wine.temp_listing()
+        damaged = bytearray(original)
+        damaged[entry_header_at + 12] ^= 0xFF
+        for name, variant in (("header", bytes(damaged)), ("cut", original[:data_at + 50])):
+            code, target = run(variant, name)
+            expect_equal(1, code, f"exit code of a {name} package")
+            check(not os.path.exists(target), f"no script run after a {name} package")
+            expect_equal(temp_before, wine.temp_listing(), f"the temporary folder ({name})")
+
+        # Without /S and without a desktop to show the dialog on, nothing is
+        # installed, and the exit code says so: -1, which the shell sees as 255.
+        target = r"C:\E2E_Headless_" + options.arch
+        result = Wine(options).run([package, "/D=" + target], SILENT_TIMEOUT, check_rc=False)
+        expect_equal(255, result.returncode, "exit code when the dialog cannot be shown")
+        check(not os.path.exists(wine.unix_path(target)), "nothing installed without the dialog")
+
+        # A script that does not parse (seven arguments): -1 as well.
+        shutil.copy(package, os.path.join(folder, "unparsable.exe"))
+        replace_script(os.path.join(folder, "unparsable.exe"), b'Foo (1, 2, 3, 4, 5, 6, 7);')
+        expect_equal(255, wine.install(os.path.join(folder, "unparsable.exe"), ["/S"]),
+                     "exit code of an unparsable script")
+
+
+@contextlib.contextmanager
+def small_drive(wine, letter, kilobytes, read_only=False):
+    """A tmpfs of that size mapped as a Wine drive; gives its Unix path."""
+    mount = os.path.join(os.path.dirname(wine.prefix), f"drive-{letter}")
+    os.makedirs(mount, exist_ok=True)
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={kilobytes}k", "tmpfs", mount],
+                      capture_output=True).returncode != 0:
+        raise Skipped("cannot mount a tmpfs (not root?)")
+    link = os.path.join(wine.prefix, "dosdevices", f"{letter}:")
+    try:
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(link)
+        os.symlink(mount, link)
+        if read_only:
+            subprocess.run(["mount", "-o", "remount,ro", mount], check=True)
+        yield mount
+    finally:
         wine.wait_server()
-        return result.returncode
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(link)
+        subprocess.run(["umount", mount], check=True)
 
-    original = read(package)
 
-    # A data byte changed: the entry fails its CRC, stays on disk, and the
-    # run goes on; silent mode reports it with exit code 2.
-    damaged = bytearray(original)
-    damaged[data_at + 5] ^= 0xFF
-    target = r"C:\E2E Failures\crc"
-    expect_equal(2, run(bytes(damaged), "crc.exe", target), "exit code with a failed entry")
-    expect_equal(b"second file", read(wine.unix_path(target + r"\b.bin")), "the good entry")
-    check(os.path.exists(wine.unix_path(target + r"\install.log")), "the script still ran")
+def step_faults(options):
+    wine = Wine(options)
+    folder = fresh_folder(options, "faults")
+    src = os.path.join(folder, "src")
+    big = bytes((i * 7 + i // 1000) & 0xFF for i in range(3000000))  # does not compress
+    write(os.path.join(src, "big.bin"), big)
+    write(os.path.join(src, "after.txt"), b"written after the big file\n")
+    arj(src, "files.arj", 1, ["big.bin", "after.txt"])
+    script = (r'Title ("Faults"); NumFiles (2); MakeDirectory ("%t");'
+              r' MoveFile ("big.bin", "%t\big.bin"); MoveFile ("after.txt", "%t\after.txt");')
+    write(os.path.join(folder, "install.txt"), script.encode())
+    package = os.path.join(folder, "setup.exe")
+    build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
 
-    # A header byte changed: a damaged archive ends the run with exit code 1,
-    # before the script runs.
-    damaged = bytearray(original)
-    damaged[entry_header_at + 12] ^= 0xFF
-    target = r"C:\E2E Failures\header"
-    expect_equal(1, run(bytes(damaged), "header.exe", target), "exit code of a damaged archive")
-    check(not os.path.exists(wine.unix_path(target)), "no script run after a damaged archive")
-
-    # The archive cut short: exit code 1 as well.
-    target = r"C:\E2E Failures\cut"
-    expect_equal(1, run(original[:data_at + 50], "cut.exe", target), "exit code of a cut archive")
-
-    # Without /S and without a desktop to show the dialog on, nothing is
-    # installed, and the exit code says so: -1, which the shell sees as 255.
-    target = r"C:\E2E_Headless"
-    result = Wine(options.work).run([package, "/D=" + target], SILENT_TIMEOUT, check_rc=False)
-    expect_equal(255, result.returncode, "exit code when the dialog cannot be shown")
-    check(not os.path.exists(wine.unix_path(target)), "nothing installed without the dialog")
-
-    # A script that does not parse (seven arguments): -1, which the shell sees as 255.
-    shutil.copy(package, os.path.join(folder, "unparsable.exe"))
-    replace_script(os.path.join(folder, "unparsable.exe"), b'Foo (1, 2, 3, 4, 5, 6, 7);')
-    result = wine.run([os.path.join(folder, "unparsable.exe"), "/S"], SILENT_TIMEOUT,
-                      check_rc=False)
-    expect_equal(255, result.returncode, "exit code of an unparsable script")
+    # A 2 MB drive for a 3 MB file: that step fails, leaving no partial file,
+    # the other file and the log are written; exit code 2.
+    with small_drive(wine, "t", 2048) as drive:
+        expect_equal(2, wine.install(package, ["/S", r"/D=T:\App"]), "exit code on a full disk")
+        expect_equal(["after.txt", "install.log"], sorted(os.listdir(os.path.join(drive, "App"))),
+                     "a full disk keeps no partial file")
+        log = read(os.path.join(drive, "App", "install.log"))
+        check(b"big.bin" not in log and b"after.txt" in log, f"install.log: {log!r}")
+    # A read-only drive: every step fails, nothing is written; exit code 2.
+    with small_drive(wine, "r", 1024, read_only=True) as drive:
+        expect_equal(2, wine.install(package, ["/S", r"/D=R:\App"]), "exit code, read-only")
+        expect_equal([], os.listdir(drive), "nothing on a read-only drive")
+    # %TEMP% on a drive too small for the extraction: exit code 1, and the
+    # drive is as empty as before.
+    with small_drive(wine, "u", 2048) as drive:
+        os.makedirs(os.path.join(drive, "temp"))
+        env = r"HKCU\Environment"
+        saved = {name: wine.reg_query(env, name) for name in ("TMP", "TEMP")}
+        for name in saved:
+            wine.reg("add", env, "/v", name, "/d", r"U:\temp")
+        try:
+            expect_equal(1, wine.install(package, ["/S", r"/D=C:\E2E Faults\temp"]),
+                         "exit code when %TEMP% is full")
+        finally:
+            for name, value in saved.items():
+                wine.reg("add", env, "/v", name, "/t", value[0], "/d", value[1])
+        expect_equal([], os.listdir(os.path.join(drive, "temp")), "%TEMP% after the failure")
 
 
 def main():
@@ -523,8 +594,9 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--pack", required=True)
     parser.add_argument("--stub", required=True)
+    parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
-    parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures"])
+    parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")
@@ -533,18 +605,16 @@ def main():
         print(f"skipped: missing {', '.join(missing) or options.stub}")
         return SKIP
     os.makedirs(options.work, exist_ok=True)
-    step = {"prefix": step_prefix, "silent": step_silent, "dialog": step_dialog,
-            "failures": step_failures}[options.step]
     started = time.time()
     try:
-        result = step(options)
-    except (Failure, subprocess.SubprocessError, OSError) as error:
-        print(f"FAILED {options.step}: {error}")
-        return 1
-    if result == SKIP:
-        print(f"skipped {options.step}: Xvfb or xdotool missing")
+        globals()["step_" + options.step](options)
+    except Skipped as reason:
+        print(f"skipped {options.step}: {reason}")
         return SKIP
-    print(f"passed {options.step} in {time.time() - started:.1f} s")
+    except (Failure, subprocess.SubprocessError, OSError) as error:
+        print(f"FAILED {options.step} ({options.arch}): {error}")
+        return 1
+    print(f"passed {options.step} ({options.arch}) in {time.time() - started:.1f} s")
     return 0
 
 

@@ -1,129 +1,159 @@
 // Tests of the bit input, the code tables and both decoders on hand-made
-// streams: the format's examples, the window's edges, and streams that the
-// arj archiver never writes.
-#include "arj/archive_headers.h"
+// streams: the format's examples, short and long match distances, the
+// window's edges, streams the arj archiver never writes, and data that ends
+// before its entry does.
 #include "arj/bit_input.h"
 #include "arj/crc32.h"
 #include "arj/decode_method4.h"
 #include "arj/decode_methods1to3.h"
-#include "arj/entry_output.h"
+#include "arj/extraction.h"
 #include "arj/huffman_table.h"
 #include "tests/unit/arj_test_support.h"
+
+#include <memory>
 
 namespace {
 
 using namespace arj_test;
 
-// Makes data the current entry's compressed bytes, with more bytes behind
-// them in the file, as ExtractEntry hands an entry to a decoder.
-void StartEntry(const Bytes& data, int32_t originalSize) {
-    BuildCrcTable();
-    archiveEntry = ArchiveEntry();
-    archiveEntry.hostOs = UnixHostOs;
-    archiveEntry.compressedSize = (int32_t)data.size();
-    archiveEntry.originalSize = originalSize;
-    if (ArchiveStream) fclose(ArchiveStream);
-    ArchiveStream = tmpfile();
-    Bytes file = data + "next header";
-    fwrite(file.data(), 1, file.size(), ArchiveStream);
-    rewind(ArchiveStream);
-}
+// The current entry's compressed bytes as a decoder gets them, with more
+// bytes behind them in the file.
+struct Entry {
+    std::unique_ptr<Extraction> x{new Extraction()};
+    Entry(const Bytes& data, int32_t originalSize) {
+        BuildCrcTable();
+        x->entry.hostOs = UnixHostOs;
+        x->entry.originalSize = originalSize;
+        x->remaining = (uint32_t)data.size();
+        x->crc = CrcStart;
+        x->archive = tmpfile();
+        Bytes file = data + "next header";
+        fwrite(file.data(), 1, file.size(), x->archive);
+        rewind(x->archive);
+    }
+    ~Entry() {
+        fclose(x->archive);
+        free(x->window);
+    }
+};
 
-// Decodes data with the method; gives what was written.
+// Decodes data with the method; gives what was written, or "<damaged>" or
+// the fatal message.
 Bytes Decode(int method, const Bytes& data, int32_t originalSize) {
-    StartEntry(data, originalSize);
-    OutputStream = tmpfile();
-    RunningCrc = CrcStart;
-    method == 4 ? DecodeMethod4() : DecodeMethods1To3();
-    Bytes out(ftell(OutputStream), '\0');
-    rewind(OutputStream);
-    EXPECT_EQ(out.size(), fread(&out[0], 1, out.size(), OutputStream));
-    EXPECT_EQ(Crc(out), RunningCrc ^ CrcStart);
-    fclose(OutputStream);
-    fclose(ArchiveStream);
-    ArchiveStream = nullptr;
+    Entry e(data, originalSize);
+    e.x->output = tmpfile();
+    StepResult result = RunStep(e.x.get(), method == 4 ? DecodeMethod4 : DecodeMethods1To3);
+    Bytes out(ftell(e.x->output), '\0');
+    rewind(e.x->output);
+    EXPECT_EQ(out.size(), fread(&out[0], 1, out.size(), e.x->output));
+    fclose(e.x->output);
+    if (result == StepEntryDamaged) return "<damaged>";
+    if (result == StepFatal) return e.x->message;
+    EXPECT_EQ(Crc(out), e.x->crc ^ CrcStart);
     return out;
 }
 
-#define EXPECT_BAD_CODE(statement)                                                                 \
-    EXPECT_EXIT(                                                                                   \
-        {                                                                                          \
-            SimSetMessageOutput(stderr);                                                           \
-            statement;                                                                             \
-        },                                                                                         \
-        ::testing::ExitedWithCode(1), "^Bad Huffman code\n$")
-
-TEST(BitInput, ServesBitsMostSignificantFirstAndZerosPastTheBudget) {
-    StartEntry("", 0);
-    InitBits();
-    EXPECT_EQ(0u, GetBits(16));
-    EXPECT_EQ(0L, ftell(ArchiveStream)); // nothing read
-    StartEntry("\xA5", 1);
-    InitBits();
-    EXPECT_EQ(0xA500u, BitBuffer());
-    EXPECT_EQ(0, archiveEntry.compressedSize);
-    EXPECT_EQ(0xAu, GetBits(4));
-    EXPECT_EQ(0x5000u, BitBuffer());
-    EXPECT_EQ(0u, GetBits(0));
-    EXPECT_EQ(0x5000u, BitBuffer());
-    StartEntry("\x12\x34\x56\x78\x9A", 0);
-    InitBits();
-    EXPECT_EQ(0x1234u, GetBits(16));
-    EXPECT_EQ(0x5u, GetBits(4));
-    EXPECT_EQ(0x6789u, GetBits(16));
-    EXPECT_EQ(0xA00u, GetBits(12));      // zeros behind the data
-    EXPECT_EQ(5L, ftell(ArchiveStream)); // never past the entry's data
+TEST(BitInput, ServesBitsMostSignificantFirstAndZerosOnlyForTheLookAhead) {
+    Entry empty("", 0);
+    BitCursor in = InitBits(empty.x.get());
+    EXPECT_EQ(0u, PeekBits(in));
+    EXPECT_EQ(0L, ftell(empty.x->archive)); // nothing read
+    Entry one("\xA5", 1);
+    in = InitBits(one.x.get());
+    EXPECT_EQ(0xA500u, PeekBits(in));
+    EXPECT_EQ(0xAu, TakeBits(one.x.get(), in, 4));
+    EXPECT_EQ(0x5000u, PeekBits(in));
+    EXPECT_EQ(0u, TakeBits(one.x.get(), in, 0));
+    Entry five("\x12\x34\x56\x78\x9A", 0);
+    in = InitBits(five.x.get());
+    EXPECT_EQ(0x1234u, TakeBits(five.x.get(), in, 16));
+    EXPECT_EQ(0x5u, TakeBits(five.x.get(), in, 4));
+    EXPECT_EQ(0x6789u, TakeBits(five.x.get(), in, 16));
+    EXPECT_EQ(0xA00u, TakeBits(five.x.get(), in, 12)); // 4 bits of data, 8 of look-ahead
+    EXPECT_EQ(5L, ftell(five.x->archive));             // never past the entry's data
 }
 
-TEST(MakeTable, BuildsTablesAndTreesFromLengths) {
-    uint16_t small[256];
-    const uint8_t two[] = {1, 1};
-    MakeTable(2, two, 8, small);
-    for (int i = 0; i < 256; i++) ASSERT_EQ(i < 128 ? 0 : 1, small[i]) << i;
-    // Symbols 0-11 of lengths 1-12 fill the table up to entry 4094; entry
-    // 4095 becomes node 510 with symbols 12 and 13 below it.
-    static uint16_t table[4096];
-    uint8_t lengths[510] = {0}, zeros[510] = {0};
+// Bytes claiming 2 GB: decoding stops as soon as the bits taken pass the
+// data, with little written, instead of writing zeros up to the size.
+TEST(BitInput, DecodingPastTheDataFailsTheEntryAtOnce) {
+    for (int method : {1, 4}) {
+        Bytes data = method == 4 ? Bytes("\x30\xC0\x00", 3) : EncodeMethod1({{0, 'x'}, {256, 0}});
+        Entry e(data, 0x7FFFFFFF);
+        e.x->output = tmpfile();
+        EXPECT_EQ(StepEntryDamaged,
+                  RunStep(e.x.get(), method == 4 ? DecodeMethod4 : DecodeMethods1To3));
+        EXPECT_LT(ftell(e.x->output), 2 * WindowSize) << method;
+        fclose(e.x->output);
+    }
+}
+
+// Reads the symbols of a code from bits; "bad" when its lengths form none.
+std::vector<unsigned> ReadSymbols(std::vector<uint8_t> lengths, int tableBits, const Bytes& bits,
+                                  int count) {
+    static uint16_t table[1 << LiteralTableBits];
+    if (MakeTable((int)lengths.size(), lengths.data(), tableBits, table) != 0) return {9999};
+    Entry e(bits, 0);
+    BitCursor in = InitBits(e.x.get());
+    std::vector<unsigned> out;
+    for (int i = 0; i < count; i++)
+        out.push_back(
+            ReadCode(e.x.get(), in, table, tableBits, (int)lengths.size(), lengths.data()));
+    return out;
+}
+
+TEST(MakeTable, BuildsCodesShortAndLongAndRefusesListsThatFormNone) {
+    EXPECT_EQ((std::vector<unsigned>{0, 1, 1, 0}), ReadSymbols({1, 1}, 8, "\x60", 4));
+    // Symbols 0-11 of lengths 1-12 fill a 12-bit table up to entry 4094;
+    // symbols 12 and 13 (13 bits) hang below entry 4095.
+    std::vector<uint8_t> lengths(510, 0);
     for (int s = 0; s < 12; s++) lengths[s] = (uint8_t)(s + 1);
     lengths[12] = lengths[13] = 13;
-    MakeTable(510, lengths, 12, table);
-    for (int s = 0, entry = 0; s < 12; s++)
-        for (int n = 0; n < 2048 >> s; n++, entry++) ASSERT_EQ(s, table[entry]) << entry;
-    EXPECT_EQ(510, table[4095]);
-    EXPECT_EQ(12, LeftChild[510]);
-    EXPECT_EQ(13, RightChild[510]);
-    // Only zeros: table and node store stay as they were.
-    MakeTable(510, zeros, 12, table);
-    EXPECT_EQ(510, table[4095]);
-    EXPECT_EQ(12, LeftChild[510]);
+    BitWriter w;
+    w.Put(0, 1).Put(0x7FE, 11).Put(0x1FFE, 13).Put(0x1FFF, 13);
+    EXPECT_EQ((std::vector<unsigned>{0, 10, 12, 13}), ReadSymbols(lengths, 12, w.bytes, 4));
+    // Incomplete; four codes of 1 bit (the 16-bit sum wraps to 0); over-full;
+    // longer than 16 bits.
+    for (std::vector<uint8_t> bad :
+         {std::vector<uint8_t>{1, 2}, {1, 1, 1, 1}, {1, 1, 1, 2, 2, 9, 9}, {1, 17, 17}})
+        EXPECT_EQ(std::vector<unsigned>{9999}, ReadSymbols(bad, 8, "", 0));
 }
 
-TEST(MakeTable, RefusesListsThatFormNoCode) {
-    static uint16_t table[4096];
-    const uint8_t incomplete[] = {1, 2}, fourOnes[] = {1, 1, 1, 1}; // 2 x 65536 wraps to 0
-    const uint8_t overFull[] = {1, 1, 1, 2, 2, 9, 9}, length17[] = {1, 17, 17};
-    EXPECT_BAD_CODE(MakeTable(2, incomplete, 8, table));
-    EXPECT_BAD_CODE(MakeTable(4, fourOnes, 8, table));
-    EXPECT_BAD_CODE(MakeTable(7, overFull, 8, table));
-    EXPECT_BAD_CODE(MakeTable(3, length17, 8, table));
-    // A walk never goes deeper than the longest code, not even through a
-    // table left from an earlier code (a loop here).
-    StartEntry("\xFF\xFF", 0);
-    InitBits();
-    for (int i = 0; i < 256; i++) table[i] = 20;
-    LeftChild[20] = RightChild[20] = 20;
-    const uint8_t noLengths[17] = {0};
-    EXPECT_BAD_CODE(ReadCode(table, 8, 17, noLengths));
+// The offset code's nodes 17 to 19, then a pre-code whose node 19 holds its
+// symbols 17 and 18: walking the first through the second (a later code of
+// only zeros keeps the table) loops, and must end.
+TEST(MakeTable, AWalkThroughAStaleTreeEndsInsteadOfLooping) {
+    static uint16_t table[256];
+    std::vector<uint8_t> offsets(17, 0), preCode(19, 0);
+    for (int s = 0; s < 8; s++) offsets[s] = preCode[s] = (uint8_t)(s + 1);
+    offsets[8] = 9, offsets[9] = 10, offsets[10] = offsets[11] = 11;
+    preCode[17] = preCode[18] = 9;
+    ASSERT_EQ(0, MakeTable(17, offsets.data(), 8, table));
+    ASSERT_EQ(0, MakeTable(19, preCode.data(), 8, table));
+    Entry e("", 0);
+    EXPECT_EQ(StepFatal, RunStep(e.x.get(), [](Extraction* x) { WalkTree(x, 17, 0xFFFF, 8, 17); }));
+    EXPECT_STREQ("Bad Huffman code", e.x->message);
 }
 
-TEST(Methods1To3, DecodeTheFormatsExamples) {
+TEST(Methods1To3, DecodeTheFormatsExamplesAndShortDistances) {
     // Block of 3; pre-code, literal code (65) and offset code single values.
     Bytes aaa("\x00\x03\x00\x00\x04\x10\x00", 7);
     for (int method = 1; method <= 3; method++) EXPECT_EQ("AAA", Decode(method, aaa, 3));
     EXPECT_EQ("", Decode(1, aaa, 0));
     EXPECT_EQ("A", Decode(1, aaa, 1)); // an entry may end inside a block
-    EXPECT_EQ("xxxxxx", Decode(1, EncodeMethod1({{0, 'x'}, {5, 0}}), 6));
     EXPECT_EQ("aaaaaaaaaaa", Decode(1, EncodeMethod1({{0, 'a'}, {10, 0}}), 3)); // matches whole
+    // Distances 1 to 9 with lengths around the 8-byte copy step: the copy
+    // must read bytes it has just written whenever the distance is shorter.
+    for (unsigned offset = 0; offset < 9; offset++)
+        for (int length : {3, 7, 8, 9, 17}) {
+            std::vector<Item> items;
+            for (unsigned i = 0; i <= offset; i++) items.push_back({0, 'a' + i});
+            items.push_back({length, offset});
+            items.push_back({0, '!'});
+            Bytes expected = Expand(items);
+            EXPECT_EQ(expected, Decode(1, EncodeMethod1(items), (int32_t)expected.size()))
+                << offset << " " << length;
+            EXPECT_EQ(expected, Decode(4, EncodeMethod4(items), (int32_t)expected.size()));
+        }
     // Bytes before the entry's first read 0, also after an entry that filled
     // the window.
     std::vector<Item> fill(120, Item{256, 0});
@@ -137,7 +167,7 @@ TEST(Methods1To3, DecodeTheFormatsExamples) {
     EXPECT_EQ(Bytes(65536, 'A') + "BB", Decode(1, w.bytes, 65538));
 }
 
-std::vector<Item> WindowEdgeItems() {
+TEST(Methods1To3, MatchesAtTheWindowsEdgesAndBeyondIt) {
     std::vector<Item> items;
     for (int i = 0; i < 26620; i++) items.push_back({0, (unsigned)"edge cases"[i % 10] + i % 7});
     // From 26620 across the first full window; reaching back across it; a
@@ -147,13 +177,8 @@ std::vector<Item> WindowEdgeItems() {
     // Repeating across the second full window; offsets of a window and more
     // are taken modulo the window.
     for (Item m : {Item{256, 2}, {100, 30000}, {100, 26623}, {50, 65535}}) items.push_back(m);
-    return items;
-}
-
-TEST(Methods1To3, MatchesAtTheWindowsEdgesAndBeyondIt) {
-    std::vector<Item> items = WindowEdgeItems();
     Bytes expected = Expand(items);
-    ASSERT_GT(expected.size(), 2u * 26624);
+    ASSERT_GT(expected.size(), 2u * WindowSize);
     EXPECT_TRUE(expected == Decode(1, EncodeMethod1(items), (int32_t)expected.size()));
 }
 
@@ -170,24 +195,24 @@ TEST(Methods1To3, RefusesStreamsWhoseCodesCannotBeBuilt) {
         block().Put(0, 10).Put(0, 9).Put(65, 9).Put(18, 5).bytes,  // offset count beyond 17
         block().Put(0, 10).Put(0, 9).Put(256, 9).Put(0, 5).Put(17, 5).bytes, // value outside
     };
-    for (const Bytes& stream : cases) EXPECT_BAD_CODE(Decode(1, stream, 10));
+    for (const Bytes& stream : cases) EXPECT_EQ("Bad Huffman code", Decode(1, stream, 10));
 }
 
 TEST(Method4, DecodesTheFormatsExamples) {
-    EXPECT_EQ("aaaa", Decode(4, "\x30\xC0\x00", 4));
-    EXPECT_EQ("", Decode(4, "\x30\xC0\x00", 0));
-    EXPECT_EQ(Bytes(5, '\0'), Decode(4, "", 5)); // 0 bits are literals 0
+    Bytes example("\x30\xC0\x00", 3);
+    EXPECT_EQ("aaaa", Decode(4, example, 4));
+    EXPECT_EQ("", Decode(4, example, 0));
+    EXPECT_EQ("<damaged>", Decode(4, example.substr(0, 2), 4)); // its last 6 bits missing
+    EXPECT_EQ("<damaged>", Decode(4, "", 5));                   // no data for five bytes
     // 1111111 and 7 value bits: length code 254, 256 bytes; offset 0.
-    EXPECT_EQ(Bytes(257, 'q'),
-              Decode(4, BitWriter().Put('q', 9).Put(0x3FFF, 14).Put(0, 10).bytes, 257));
-    // Literals take 9 bits each; 100 is a match of 3, 1111 and 13 value
-    // bits are offset 15871.
-    BitWriter w;
-    Bytes expected;
-    for (int i = 0; i < 15872; i++) w.Put(i % 256, 9), expected += (char)i;
-    w.Put(0x4, 3).Put(0xF, 4).Put(0x1FFF, 13);
-    EXPECT_EQ(15872u * 9 / 8 + 3, w.bytes.size());
-    EXPECT_TRUE(expected + Bytes("\0\1\2", 3) == Decode(4, w.bytes, 15875));
+    EXPECT_EQ(Bytes(257, 'q'), Decode(4, EncodeMethod4({{0, 'q'}, {256, 0}}), 257));
+    // Literals take 9 bits each; 1111 and 13 value bits are offset 15871.
+    std::vector<Item> items;
+    for (int i = 0; i < 15872; i++) items.push_back({0, (unsigned)i % 256});
+    items.push_back({3, 15871});
+    Bytes bits = EncodeMethod4(items), expected = Expand(items);
+    EXPECT_EQ(15872u * 9 / 8 + 3, bits.size());
+    EXPECT_TRUE(expected == Decode(4, bits, 15875));
 }
 
 } // namespace

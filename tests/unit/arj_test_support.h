@@ -1,16 +1,12 @@
-// arj_test_support.h: archives for the extraction tests (made by the arj
-// archiver from files the test writes, or by hand), packages, a sandbox, and
-// small encoders for hand-made compressed streams.
+// arj_test_support.h: archives for the extraction tests, made by hand or by
+// the arj archiver from files the test writes, and small encoders for
+// hand-made compressed streams.
 #pragma once
 
-#include "platform/simulation/simulation.h"
-#include "tools/pack/package_file.h"
-
-#include <gtest/gtest.h>
+#include "arj/archive_reader.h"
+#include "tests/unit/sandbox.h"
 
 #include <stdint.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -48,6 +44,7 @@ struct Entry {
     Bytes data, original; // as stored; the file (its CRC goes into the header)
     int method = 0, fileType = 0, hostOs = 2, flags = 0, version = 11, minVersion = 1;
     int64_t originalSize = -1, compressedSize = -1, crc = -1; // -1: from the bytes
+    uint32_t time = 0;                                        // MS-DOS date and time
     Bytes comment;
 };
 
@@ -67,7 +64,7 @@ inline Bytes BasicHeader(const Entry& e) {
                (char)e.method,
                (char)e.fileType,
                0};
-    b += Le(0, 4); // time
+    b += Le(e.time, 4);
     b += Le((uint32_t)(e.compressedSize < 0 ? e.data.size() : e.compressedSize), 4);
     b += Le((uint32_t)(e.originalSize < 0 ? e.original.size() : e.originalSize), 4);
     b += Le((uint32_t)(e.crc < 0 ? Crc(e.original) : e.crc), 4) + Le(0, 6);
@@ -90,59 +87,42 @@ inline Bytes Package(const Bytes& archive, const Bytes& script = "Title(\"t\");"
     return MakePackage(PlaceholderStub(), script, archive);
 }
 
-inline Bytes ReadFile(const std::string& path) {
-    Bytes b;
-    return ReadWholeFile(path, &b) ? b : "<missing>";
+// Extracts the package at C:\setup.exe into the current directory; gives
+// the reader's result, the entries' names and statuses, and its message.
+struct Extracted {
+    int result;
+    std::vector<std::string> names;
+    std::vector<int> statuses;
+    std::string message;
+};
+inline void NoteEntry(const ArchiveEntry* entry, EntryStatus status, void* context) {
+    ((Extracted*)context)->names.push_back(entry->entryName);
+    ((Extracted*)context)->statuses.push_back(status);
+}
+inline Extracted Extract(const Sandbox& box, const Bytes& package,
+                         const char* path = "C:\\setup.exe") {
+    box.Write("C:\\setup.exe", package);
+    Extracted x;
+    char message[MessageSize];
+    x.result = ExtractArchive(path, NoteEntry, &x, message);
+    x.message = message;
+    return x;
 }
 
-// A fresh folder behind the simulation's drives; the current directory is
-// C:\ (host: root/C). Removed afterwards.
-struct Sandbox {
-    std::string root;
-    Sandbox() {
-        char path[] = "/tmp/vantorel-arj-XXXXXX";
-        root = mkdtemp(path);
-        SimReset(root);
-        SimSetMessageOutput(stderr);
-    }
-    ~Sandbox() {
-        if (chdir("/") == 0 && system(("rm -rf '" + root + "'").c_str()) != 0) ADD_FAILURE();
-        SimReset(""); // host paths again, no message output
-    }
-    std::string Host(const std::string& name) const { return root + "/C/" + name; }
-    // Writes the package as C:\setup.exe; gives that path.
-    std::string WritePackage(const Bytes& bytes) const {
-        EXPECT_TRUE(WriteWholeFile(Host("setup.exe"), bytes));
-        return "C:\\setup.exe";
-    }
-};
+inline bool HaveArj() {
+    return system("command -v arj >/dev/null 2>&1") == 0;
+}
 
-#define SKIP_WITHOUT_ARJ()                                                                         \
-    if (system("command -v arj >/dev/null 2>&1") != 0) GTEST_SKIP() << "arj is not installed"
-
-// "arj a -y SWITCHES made.arj FILES" in folder; gives the archive.
+// "arj a -y SWITCHES made.arj FILES" in folder (a host path), to a new
+// archive or added to the last; gives the archive.
 inline Bytes MakeArj(const std::string& folder, const std::string& switches,
                      const std::string& files, bool add = false) {
     if (!add) unlink((folder + "/made.arj").c_str());
     std::string command =
         "cd '" + folder + "' && arj a -y " + switches + " made.arj " + files + " >/dev/null 2>&1";
     EXPECT_EQ(0, system(command.c_str())) << command;
-    return ReadFile(folder + "/made.arj");
-}
-
-// Calls visit(offset of the basic header) for each entry of an archive that
-// has no extended headers (as arj writes them), then sets the header CRCs
-// right again.
-template <class Visit> void ForEachEntryHeader(Bytes* archive, Visit visit) {
-    auto at = [&](size_t i) { return (uint32_t)(unsigned char)(*archive)[i]; };
-    for (size_t h = 0, main = 1; at(h + 2) | at(h + 3); main = 0) {
-        size_t n = at(h + 2) | at(h + 3) << 8, basic = h + 4;
-        if (!main) visit(basic);
-        archive->replace(basic + n, 4, Le(Crc(archive->substr(basic, n)), 4));
-        h = basic + n + 6;
-        if (!main)
-            h += at(basic + 12) | at(basic + 13) << 8 | at(basic + 14) << 16 | at(basic + 15) << 24;
-    }
+    Bytes b;
+    return ReadWholeFile(folder + "/made.arj", &b) ? b : "<missing>";
 }
 
 // Bits most significant first, as the decoders read them.
@@ -213,6 +193,27 @@ inline Bytes EncodeMethod1(const std::vector<Item>& items) {
         while (c < 16 && item.value >> c) c++;
         w.Put(offsetCode[c], offset[c]);
         if (c > 1) w.Put(item.value - (1u << (c - 1)), c - 1);
+    }
+    return w.bytes;
+}
+
+// Method 4: the fixed codes of lengths and offsets.
+inline void PutFixedCode(BitWriter* w, unsigned value, int firstWidth, int maxOnes) {
+    int ones = 0;
+    while (ones < maxOnes && value >= ((2u << ones) - 1) << firstWidth) ones++;
+    if (ones) w->Put((1u << ones) - 1, ones);
+    if (ones < maxOnes) w->Put(0, 1);
+    if (firstWidth + ones) w->Put(value - (((1u << ones) - 1) << firstWidth), firstWidth + ones);
+}
+inline Bytes EncodeMethod4(const std::vector<Item>& items) {
+    BitWriter w;
+    for (const Item& item : items) {
+        if (item.length == 0) {
+            w.Put(item.value, 9);
+            continue;
+        }
+        PutFixedCode(&w, item.length - 2, 0, 7);
+        PutFixedCode(&w, item.value, 9, 4);
     }
     return w.bytes;
 }

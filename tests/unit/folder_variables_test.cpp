@@ -1,18 +1,15 @@
 // Tests of the folder variables and the % expansion of script texts.
 #include "actions/folder_variables.h"
 
-#include "tests/unit/actions_fixture.h"
+#include "tests/unit/sandbox.h"
 
 #include <string.h>
 
 namespace {
 
-class FolderVariablesTest : public SandboxTest {
-  protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        memset(&folderVariables, 0, sizeof folderVariables);
-    }
+struct FolderVariablesTest : ::testing::Test {
+    Sandbox box;
+    void SetUp() override { memset(&folderVariables, 0, sizeof folderVariables); }
 };
 
 TEST_F(FolderVariablesTest, ExpandsTheLowerCaseLettersOnly) {
@@ -56,9 +53,9 @@ TEST_F(FolderVariablesTest, LongExpansionsAndFoldersAreCut) {
 }
 
 TEST_F(FolderVariablesTest, LoadReadsRegistrySystemAndScript) {
-    SetStandardFolders();
+    box.SetStandardFolders();
     SimSetWindowsDirectory("C:\\WINNT");
-    ParseOrFail("RootDirectory(\"\\Demo\");TargetDirectory(\"%p%r\");");
+    box.Parse("RootDirectory(\"\\Demo\");TargetDirectory(\"%p%r\");");
     LoadFolderVariables();
     EXPECT_STREQ("C:\\Program Files", folderVariables.programFilesDir);
     EXPECT_STREQ("C:\\Start\\Programs", folderVariables.programsDir);
@@ -76,14 +73,13 @@ TEST_F(FolderVariablesTest, LoadReadsRegistrySystemAndScript) {
 
 TEST_F(FolderVariablesTest, MissingStatementsAndBadValuesGiveEmptyFolders) {
     // No RootDirectory or TargetDirectory; %t in the target is still empty.
-    ParseOrFail("TargetDirectory(\"%t\\Sub\");");
+    box.Parse("TargetDirectory(\"%t\\Sub\");");
     LoadFolderVariables();
     EXPECT_STREQ("", folderVariables.programFilesDir); // key missing
     EXPECT_STREQ("", folderVariables.rootDir);
     EXPECT_STREQ("\\Sub", folderVariables.targetDir);
 
-    FreeCommandList();
-    ParseOrFail("Title(\"x\");");
+    box.Parse("Title(\"x\");");
     const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
     // A value too long for the folder, and one stored without its NUL.
     SimSetRegistryString(2, key, "ProgramFilesDir", std::string(300, 'p'));

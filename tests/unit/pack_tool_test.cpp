@@ -1,4 +1,5 @@
 // Tests of vantorel-pack as users run it: the real binary, real files.
+#include "tests/unit/arj_test_support.h"
 #include "tests/unit/pack_runner.h"
 #include "tools/pack/package_file.h"
 
@@ -55,6 +56,42 @@ TEST(PackTool, HelpAndUsage) {
     EXPECT_EQ(1, unknown.exitCode);
     EXPECT_NE(std::string::npos, unknown.out.find("unknown command 'frobnicate'"));
     EXPECT_EQ(1, RunPack("check").exitCode);
+}
+
+// list and extract run the installer's reader and answer with its exit codes
+// and messages.
+TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
+    using namespace arj_test;
+    Entry packed = Stored("b.txt", "\x34\x1A\x40");
+    packed.method = 4, packed.version = 2, packed.original = "hi";
+    Entry bad = Stored("bad", "data");
+    bad.crc = 1;
+    std::string package = TempPath("list.exe"), folder = TempPath("out");
+    ASSERT_TRUE(WriteWholeFile(package, Package(Archive({Stored("a.txt", "text"), packed}))));
+    ASSERT_EQ(0, system(("mkdir -p " + folder).c_str()));
+    // Method, original and compressed size, CRC, host OS, file type, name.
+    char line[80];
+    snprintf(line, sizeof line, "\n     4           2           3  %08x       2     0  b.txt\n",
+             Crc("hi"));
+    PackRun list = RunPack("list " + package);
+    EXPECT_EQ(0, list.exitCode);
+    EXPECT_NE(std::string::npos, list.out.find(line)) << list.out;
+    EXPECT_EQ(0, RunPack("extract " + package + " -C " + folder).exitCode);
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(folder + "/b.txt", &text) && text == "hi");
+
+    ASSERT_TRUE(WriteWholeFile(package, Package(Archive({Stored("ok", "fine"), bad}))));
+    PackRun extract = RunPack("extract -C " + folder + " " + package);
+    EXPECT_EQ(2, extract.exitCode);
+    EXPECT_NE(std::string::npos, extract.out.find("1 of 2 entries failed"));
+    ASSERT_TRUE(WriteWholeFile(package, Package("no archive here")));
+    for (const char* command : {"extract ", "list "}) {
+        PackRun run = RunPack(command + package);
+        EXPECT_EQ(1, run.exitCode);
+        EXPECT_EQ("--stderr--" + package + " is not an ARJ archive\n",
+                  run.out.substr(run.out.find("--stderr--")));
+    }
+    EXPECT_EQ(system(("rm -rf " + folder + " " + package).c_str()), 0);
 }
 
 } // namespace

@@ -1,78 +1,65 @@
 // Tests of the script executor: progress, dispatch, Ask/EndAsk skipping,
-// status texts, the handlers' effects and the install log they leave.
+// status texts, what each command does, the undo records it leaves only for
+// changes made, and the failed steps it counts.
 #include "actions/folder_variables.h"
 #include "actions/install_log.h"
 #include "actions/script_executor.h"
-
-#include "tests/unit/actions_fixture.h"
+#include "tests/unit/sandbox.h"
 
 #include <string.h>
-#include <sys/stat.h>
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class ScriptExecutor : public SandboxTest {
-  protected:
+struct ScriptExecutor : ::testing::Test {
+    Sandbox box;
+    int failed = 0;
+    char firstFailure[StatusSize];
     void SetUp() override {
-        SandboxTest::SetUp();
         memset(&folderVariables, 0, sizeof folderVariables);
-        SetStandardFolders("C:\\Program Files", "C:\\Start\\Programs", "C:\\Desk");
-        mkdir(SimHostPath("C:\\Tools").c_str(), 0755);
-        mkdir(SimHostPath("C:\\Desk").c_str(), 0755);
-        mkdir(SimHostPath("C:\\Start").c_str(), 0755);
-        mkdir(SimHostPath("C:\\Start\\Programs").c_str(), 0755);
+        box.SetStandardFolders();
+        for (const char* folder : {"C:\\Tools", "C:\\Desk", "C:\\Start", "C:\\Start\\Programs"})
+            box.MakeFolder(folder);
         PlatformSetCurrentDirectory("C:\\Temp");
     }
-
     // Parses script, loads the folders with target C:\Tools, runs it.
     void Run(const std::string& script) {
-        ParseOrFail(script);
+        box.Parse(script);
         LoadFolderVariables();
         SetFolder(folderVariables.targetDir, "C:\\Tools");
-        SimClearCalls();
-        EXPECT_EQ(0, RunScript());
+        failed = RunScript(firstFailure);
     }
-
-    std::string Log() {
-        std::string bytes;
-        EXPECT_TRUE(ReadFile("C:\\Tools\\install.log", &bytes));
-        return bytes;
-    }
+    std::string Log() { return box.Read("C:\\Tools\\install.log"); }
 };
 
 TEST_F(ScriptExecutor, WritesTheInstallLogNewestFirst) {
-    WriteFile("C:\\Temp\\tool.exe", "program");
+    box.Write("C:\\Temp\\tool.exe", "program");
     Run("Title(\"Example Tool\");\r\n"
-        "MakeDirectory(\"%t\");\r\n"
-        "MoveFile(\"tool.exe\",\"%t\\tool.exe\");\r\n"
+        "MakeDirectory(\"%t\\bin\");\r\n"
+        "MoveFile(\"tool.exe\",\"%t\\bin\\tool.exe\");\r\n"
         "Registry(2,\"Software\\Example\",\"Path\",\"%t\");\r\n"
-        "DesktopIcon(\"%t\\tool.exe\",\"Example Tool\");\r\n");
+        "DesktopIcon(\"%t\\bin\\tool.exe\",\"Example Tool\");\r\n");
+    EXPECT_EQ(0, failed);
     EXPECT_EQ("DeleteFile (\"C:\\Desk\\Example Tool.lnk\");\n"
               "RemoveRegistry (2, \"Software\\Example\", \"Path\");\n"
-              "DeleteFile (\"C:\\Tools\\tool.exe\");\n"
-              "RemoveDirectory (\"C:\\Tools\");\n"
+              "DeleteFile (\"C:\\Tools\\bin\\tool.exe\");\n"
+              "RemoveDirectory (\"C:\\Tools\\bin\");\n"
               "Title (\"Example Tool\");\n",
               Log());
     EXPECT_EQ(nullptr, installLog); // freed after writing
-}
 
-TEST_F(ScriptExecutor, LogLinesKeepTextsAsTheyAre) {
+    // Texts as they are, integers signed; no record, an empty log.
     ResetInstallLog();
-    SetFolder(folderVariables.targetDir, "C:\\");
-    CommandRecord* record = NewLogRecord("X");
-    SetLogInteger(record, -5, 0);
-    SetLogText(record, "say \"hi\", (now)", 1);
+    SetLogText(NewLogRecord("X"), "say \"hi\", (now)", 1);
+    SetLogInteger(installLog, -5, 0);
     NewLogRecord("Bare");
-    SetLogText(nullptr, "ignored", 0); // a failed allocation loses only its record
-    WriteInstallLog();
-    std::string bytes;
-    // The target ends in a backslash: the path holds two, which is one file.
-    ASSERT_TRUE(ReadFile("C:\\install.log", &bytes));
-    EXPECT_EQ("Bare ();\nX (-5, \"say \"hi\", (now)\");\n", bytes);
-
-    Run(""); // a run that adds no record writes an empty log
+    SetLogText(nullptr, "ignored", 0);            // a failed allocation loses only its record
+    SetFolder(folderVariables.targetDir, "C:\\"); // two backslashes: one file
+    EXPECT_EQ(1, WriteInstallLog());
+    EXPECT_EQ("Bare ();\nX (-5, \"say \"hi\", (now)\");\n", box.Read("C:\\install.log"));
+    ResetScriptedUi();
+    Run("");
     EXPECT_EQ("", Log());
     EXPECT_TRUE(scriptedUi.progress.empty());
 }
@@ -80,11 +67,9 @@ TEST_F(ScriptExecutor, LogLinesKeepTextsAsTheyAre) {
 TEST_F(ScriptExecutor, ProgressIsSentBeforeEachRecordWhenThePercentChanges) {
     Run("A();B();C();D();");
     EXPECT_EQ((std::vector<int>{25, 50, 75, 100}), scriptedUi.progress);
-
-    ResetScriptedUi();
     std::string script;
     for (int i = 0; i < 200; i++) script += "R();";
-    FreeCommandList();
+    ResetScriptedUi();
     Run(script);
     std::vector<int> expected;
     for (int percent = 0; percent <= 100; percent++) expected.push_back(percent);
@@ -96,67 +81,82 @@ TEST_F(ScriptExecutor, AskAnsweredNoSkipsToTheFirstEndAsk) {
     Run("Ask(\"A\");Ask(\"B\");Message(\"x\");EndAsk();Message(\"y\");EndAsk();"
         "ask(\"lower case is no command\");Message(\"z\");");
     // B is not asked, x skipped; y runs, the second EndAsk does nothing.
-    EXPECT_EQ((Lines{"AskYesNo(A)", "ShowInfo(y)", "ShowInfo(z)"}), [] {
-        Lines out;
-        for (const std::string& call : scriptedUi.calls)
-            if (call.rfind("AskYesNo", 0) == 0 || call.rfind("ShowInfo", 0) == 0)
-                out.push_back(call);
-        return out;
-    }());
-    // 8 records, 3 skipped (B, x, EndAsk): the bar ends at 5 * 100 / 8.
-    EXPECT_EQ(62, scriptedUi.progress.back());
-    EXPECT_EQ(5u, scriptedUi.progress.size());
-}
+    EXPECT_EQ((Lines{"AskYesNo(A)", "ShowInfo(y)", "ShowInfo(z)"}),
+              ScriptedCalls({"AskYesNo", "ShowInfo"}));
+    // 8 records, 3 skipped (B, x, EndAsk) take no step: the bar ends at 5 * 100 / 8.
+    EXPECT_EQ((std::vector<int>{12, 25, 37, 50, 62}), scriptedUi.progress);
 
-TEST_F(ScriptExecutor, AskAnsweredYesRunsTheBlockAndNoEndAskSkipsToTheEnd) {
+    ResetScriptedUi();
     scriptedUi.yesNoAnswers = {1, 0};
     Run("Ask(\"Q1\");Message(\"in\");EndAsk();Ask(\"Q2\");Message(\"never\");Title(\"t\");");
-    EXPECT_EQ(1u, ScriptedCalls("ShowInfo(in)").size());
-    EXPECT_TRUE(ScriptedCalls("ShowInfo(never)").empty());
-    EXPECT_EQ("", Log()); // the log is written all the same
+    EXPECT_EQ((Lines{"AskYesNo(Q1)", "ShowInfo(in)", "AskYesNo(Q2)"}),
+              ScriptedCalls({"AskYesNo", "ShowInfo"}));
+    EXPECT_EQ("", Log()); // without EndAsk to the end; the log is written all the same
 }
 
 TEST_F(ScriptExecutor, StatusTextsShowTextsAsWritten) {
-    WriteFile("C:\\Temp\\a.txt", "a");
+    box.Write("C:\\Temp\\a.txt", "a");
     Run("RegistryInt(1,\"Software\\V\",\"Flag\",5);"
         "Registry(1,\"Software\\V\",\"Cmd\",\"%t\\tool.exe\");"
         "MakeDirectory(\"%t\\Sub\");"
-        "MoveFile(\"a.txt\",\"%t\\Sub\\a.txt\");");
+        "MoveFile(\"a.txt\",\"%t\\Sub\\a.txt\");"
+        "RegistryInt(1,\"K\",\"" +
+        std::string(250, 'v') + "\",7);");
     EXPECT_EQ((Lines{"SetStatusText(Adding Registry Key: Flag:5)",
                      "SetStatusText(Adding Registry Key: Cmd:%t\\tool.exe)",
                      "SetStatusText(Creating Directory: %t\\Sub)",
-                     "SetStatusText(Moving File: C:\\Tools\\Sub\\a.txt)"}),
+                     "SetStatusText(Moving File: C:\\Tools\\Sub\\a.txt)",
+                     "SetStatusText(Adding Registry Key: " + std::string(234, 'v') + ")"}),
               ScriptedCalls("SetStatusText"));
     SimValue value;
     ASSERT_TRUE(SimGetRegistryValue(1, "Software\\V", "Cmd", &value));
     EXPECT_EQ(std::string("C:\\Tools\\tool.exe", 18),
               std::string(value.data.begin(), value.data.end()));
     ASSERT_TRUE(SimGetRegistryValue(1, "Software\\V", "Flag", &value));
-    EXPECT_EQ(4u, value.type);
-
-    // A status text too long for its line is cut at 255 characters.
-    ResetScriptedUi();
-    FreeCommandList();
-    Run("Message(\"m\");RegistryInt(1,\"K\",\"" + std::string(250, 'v') + "\",7);");
-    std::string status = ScriptedCalls("SetStatusText")[0];
-    EXPECT_EQ(255u, status.size() - strlen("SetStatusText()"));
+    EXPECT_EQ((std::vector<uint8_t>{5, 0, 0, 0}), value.data);
 }
 
-TEST_F(ScriptExecutor, MoveFileReplacesTheDestinationAndKeepsASourceItCouldNotCopy) {
-    WriteFile("C:\\Temp\\README.TXT", "new"); // as extracted from another system
-    WriteFile("C:\\Tools\\readme.txt", "old");
-    Run("MoveFile(\"readme.txt\",\"%t\\readme.txt\");"
-        "MoveFile(\"other.txt\",\"%t\\Missing\\other.txt\");");
-    std::string bytes;
-    ASSERT_TRUE(ReadFile("C:\\Tools\\readme.txt", &bytes));
-    EXPECT_EQ("new", bytes);
-    EXPECT_FALSE(Exists("C:\\Temp\\README.TXT"));
+// Each level MakeDirectory makes gets its record, deepest first in the log;
+// levels that were there get none.
+TEST_F(ScriptExecutor, MakeDirectoryRecordsEveryLevelItMadeAndNoOther) {
+    box.MakeFolder("C:\\Tools\\docs");
+    Run("MakeDirectory(\"%t\\docs\\data\\deep\");MakeDirectory(\"C:\\New\\\\One\\\");"
+        "MakeDirectory(\"%t\");");
+    EXPECT_EQ(0, failed);
+    EXPECT_EQ("RemoveDirectory (\"C:\\New\\\\One\\\");\n"
+              "RemoveDirectory (\"C:\\New\");\n"
+              "RemoveDirectory (\"C:\\Tools\\docs\\data\\deep\");\n"
+              "RemoveDirectory (\"C:\\Tools\\docs\\data\");\n",
+              Log());
+    EXPECT_TRUE(box.Exists("C:\\New\\One"));
+}
 
-    WriteFile("C:\\Temp\\other.txt", "only copy");
-    FreeCommandList();
-    Run("MoveFile(\"other.txt\",\"%t\\Missing\\other.txt\");");
-    EXPECT_TRUE(Exists("C:\\Temp\\other.txt")); // the copy failed: not deleted
-    EXPECT_EQ("DeleteFile (\"C:\\Tools\\Missing\\other.txt\");\n", Log());
+TEST_F(ScriptExecutor, MoveFileReplacesTheDestinationOnlyWithAWholeCopy) {
+    box.Write("C:\\Temp\\README.TXT", "new"); // as extracted from another system
+    box.Write("C:\\Tools\\readme.txt", "old");
+    box.Write("C:\\Tools\\keep.txt", "the user's");
+    box.Write("C:\\Temp\\other.txt", "only copy");
+    std::string deep = "C:\\Tools\\" + std::string(240, 'd'); // 249 characters
+    box.MakeFolder(deep);
+    box.Write("C:\\Temp\\long.txt", "long");
+    Run("MoveFile(\"readme.txt\",\"%t\\readme.txt\");"
+        "MoveFile(\"missing.txt\",\"%t\\keep.txt\");"
+        "MoveFile(\"other.txt\",\"%t\\Missing\\other.txt\");"
+        "MoveFile(\"long.txt\",\"%t\\" +
+        std::string(240, 'd') + "\\long.txt\");");
+    EXPECT_EQ("new", box.Read("C:\\Tools\\readme.txt"));
+    EXPECT_FALSE(box.Exists("C:\\Temp\\README.TXT"));
+    EXPECT_EQ("the user's", box.Read("C:\\Tools\\keep.txt")); // no source: untouched
+    EXPECT_EQ("only copy", box.Read("C:\\Temp\\other.txt"));  // the copy failed: kept
+    EXPECT_EQ("long", box.Read(deep + "\\long.txt"));
+    // Records only for files put in place, and only whole: a path of 258
+    // characters cut to 255 would name another file.
+    EXPECT_EQ("DeleteFile (\"C:\\Tools\\readme.txt\");\n", Log());
+    EXPECT_EQ(2, failed);
+    EXPECT_STREQ("Moving File: C:\\Tools\\keep.txt", firstFailure);
+    // No temporary copies are left beside the destinations.
+    EXPECT_EQ((Lines{std::string(240, 'd'), "install.log", "keep.txt", "readme.txt"}),
+              box.List("C:\\Tools"));
 }
 
 TEST_F(ScriptExecutor, StartMenuMakesTheGroupThenTheShortcut) {
@@ -172,29 +172,41 @@ TEST_F(ScriptExecutor, StartMenuMakesTheGroupThenTheShortcut) {
     EXPECT_EQ((Lines{"SetStatusText(Creating Directory: C:\\Start\\Programs\\Example Tool)",
                      "SetStatusText(Adding to Startmenu: Example Tool - Readme)"}),
               ScriptedCalls("SetStatusText"));
-    // COM lives around the shortcut only.
-    EXPECT_EQ(1u, SimCallsNamed("CoInitialize").size());
-    EXPECT_EQ(1u, SimCallsNamed("CoUninitialize").size());
+    EXPECT_EQ(1u, SimCallsNamed("CoUninitialize").size()); // COM around the shortcut only
 }
 
-TEST_F(ScriptExecutor, ShortcutsWhoseLinkPathDoesNotFitAreNotCreated) {
+// Steps whose operation fails are counted, named by their status text, and
+// leave no undo record; the run goes on.
+TEST_F(ScriptExecutor, FailedStepsAreCountedAndLeaveNoRecord) {
+    SimFailKeyCreation(true);
+    SimFailShellLinkCreation((int32_t)0x80040154);
+    box.Write("C:\\Blocked", "a file where a folder should be");
     std::string name(250, 'n');
-    Run("DesktopIcon(\"%t\\tool.exe\",\"" + name + "\");StartMenu(\"x\",\"" + name + "\",\"n\");");
-    EXPECT_TRUE(SimCallsNamed("CoCreateInstance").empty());
-    EXPECT_TRUE(SimCallsNamed("CreateDirectory").empty());
-    // The desktop undo record still stands; the group folder is not logged.
-    std::string log = Log();
-    EXPECT_EQ(std::string::npos, log.find("RemoveDirectory"));
-    EXPECT_EQ(2u, ScriptedCalls("SetStatusText(Adding").size());
+    Run("Registry(2,\"Software\\X\",\"A\",\"b\");RegistryInt(9,\"Software\\X\",\"B\",1);"
+        "DesktopIcon(\"%t\\tool.exe\",\"Tool\");MakeDirectory(\"C:\\Blocked\\Below\");"
+        "DesktopIcon(\"%t\\tool.exe\",\"" +
+        name + "\");StartMenu(\"x\",\"" + name +
+        "\",\"n\");"
+        "Title(\"still runs\");");
+    EXPECT_EQ(6, failed);
+    EXPECT_STREQ("Adding Registry Key: A:b", firstFailure);
+    EXPECT_EQ("Title (\"still runs\");\n", Log());
+    EXPECT_FALSE(box.Exists("C:\\Below")); // not made in the level above
+    EXPECT_TRUE(SimCallsNamed("Save").empty());
+
+    // An install.log that cannot be written is a failed step too.
+    SetFolder(folderVariables.targetDir, "C:\\Missing");
+    box.Parse("Title(\"t\");");
+    EXPECT_EQ(1, RunScript(firstFailure));
+    EXPECT_STREQ("Writing install.log in C:\\Missing", firstFailure);
 }
 
 TEST_F(ScriptExecutor, UnknownAndMistypedCommandsArePassedOver) {
     Run("NumFiles(3);RootDirectory(\"\\x\");TargetDirectory(\"%p\");EndAsk();message(\"m\");"
-        "Frobnicate(1,2);MoveFile();");
+        "Frobnicate(1,2);");
+    EXPECT_EQ(0, failed);
     EXPECT_TRUE(ScriptedCalls("ShowInfo").empty());
-    // MoveFile without arguments reads empty texts: it copies nothing.
-    EXPECT_EQ(1u, SimCallsNamed("CopyFile").size());
-    EXPECT_EQ((std::vector<int>{14, 28, 42, 57, 71, 85, 100}), scriptedUi.progress);
+    EXPECT_EQ((std::vector<int>{16, 33, 50, 66, 83, 100}), scriptedUi.progress);
 }
 
 } // namespace

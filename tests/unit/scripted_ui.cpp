@@ -14,10 +14,11 @@ void ResetScriptedUi() {
     scriptedUi = ScriptedUi();
 }
 
-std::vector<std::string> ScriptedCalls(const std::string& prefix) {
+std::vector<std::string> ScriptedCalls(const std::vector<std::string>& prefixes) {
     std::vector<std::string> out;
     for (const std::string& call : scriptedUi.calls)
-        if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
+        for (const std::string& prefix : prefixes)
+            if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
     return out;
 }
 
@@ -84,7 +85,6 @@ void UiBringToFront(void) {
 }
 
 void UiCloseDialog(void) {
-    scriptedUi.closed = true;
     Note("CloseDialog()");
 }
 

@@ -13,13 +13,15 @@ struct ScriptedUi {
     std::deque<int> yesNoAnswers;          // AskYesNo answers; Yes when empty
     std::deque<std::string> browseResults; // folders chosen; none: the user cancels
     std::string targetText;                // the edit field
-    bool closed = false;
-    std::function<void()> dialog; // the user's actions once the dialog is up
+    std::function<void()> dialog;          // the user's actions once the dialog is up
 };
 
 extern ScriptedUi scriptedUi;
 
 // Starts afresh.
 void ResetScriptedUi();
-// The calls whose text starts with prefix.
-std::vector<std::string> ScriptedCalls(const std::string& prefix);
+// The calls whose text starts with one of the prefixes, in order.
+std::vector<std::string> ScriptedCalls(const std::vector<std::string>& prefixes);
+inline std::vector<std::string> ScriptedCalls(const char* prefix) {
+    return ScriptedCalls(std::vector<std::string>{prefix});
+}

@@ -2,6 +2,7 @@
 // script and an ARJ archive (or files, which it archives itself).
 #include "tools/pack/commands.h"
 
+#include "arj/archive_reader.h"
 #include "arj/arj_format.h"
 #include "script/command_records.h"
 #include "script/package_layout.h"
@@ -136,8 +137,33 @@ std::string ArchiveFiles(const std::vector<std::string>& paths, const std::strin
     return "";
 }
 
-// Writes beside the output under a temporary name and renames it into place,
-// so that a failure leaves no output and an old one untouched.
+// What the installer would do with each entry of the written package: every
+// entry decoded and its CRC checked, so that a damaged archive is refused
+// here rather than installed with files missing.
+struct PackageTest {
+    std::string problem; // the first failed entry
+};
+
+void NoteEntry(const ArchiveEntry* entry, EntryStatus status, void* context) {
+    static const char* const reasons[] = {
+        "", "uses a method, version or file type the installer lacks",
+        "has a name the installer refuses (leaving the folder, or a Windows device name)", "",
+        "is damaged (its data ends early or its CRC does not match)"};
+    PackageTest* test = (PackageTest*)context;
+    if (status != EntryDone && test->problem.empty())
+        test->problem = std::string("archive entry ") + entry->entryName + " " + reasons[status];
+}
+
+std::string TestPackage(const std::string& path) {
+    PackageTest test;
+    char message[MessageSize];
+    if (ReadArchive(path.c_str(), TestEntries, NoteEntry, &test, message) == ArchiveFailed)
+        return std::string("the archive cannot be read: ") + message;
+    return test.problem;
+}
+
+// Writes beside the output under a temporary name, tests it and renames it
+// into place, so that a failure leaves no output and an old one untouched.
 std::string WriteOutput(const std::string& out, const std::string& bytes) {
     std::string temp = Folder(out) + "/." + BaseName(out) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
@@ -148,11 +174,14 @@ std::string WriteOutput(const std::string& out, const std::string& bytes) {
     umask(mask);
     fchmod(fd, 0666 & ~mask);
     close(fd);
-    if (!WriteWholeFile(name.data(), bytes) || rename(name.data(), out.c_str()) != 0) {
-        unlink(name.data());
-        return "cannot write " + out;
-    }
-    return "";
+    std::string problem;
+    if (!WriteWholeFile(name.data(), bytes))
+        problem = "cannot write " + out;
+    else
+        problem = TestPackage(name.data());
+    if (problem.empty() && rename(name.data(), out.c_str()) != 0) problem = "cannot write " + out;
+    if (!problem.empty()) unlink(name.data());
+    return problem;
 }
 
 std::string Build(const BuildArguments& a) {

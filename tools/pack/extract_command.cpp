@@ -3,7 +3,6 @@
 #include "tools/pack/commands.h"
 
 #include "arj/archive_reader.h"
-#include "platform/simulation/simulation.h"
 
 #include <errno.h>
 #include <limits.h>
@@ -23,7 +22,7 @@ static const char Help[] =
 
 static int EntryCount;
 
-static void CountEntry(const char*) {
+static void CountEntry(const ArchiveEntry*, EntryStatus, void*) {
     EntryCount++;
 }
 
@@ -54,9 +53,12 @@ int ExtractCommand(int argc, char** argv) {
     if (!realpath(package, fullPath)) return Fail("cannot read %s: %s", package, strerror(errno));
     if (folder && chdir(folder) != 0) return Fail("cannot enter %s: %s", folder, strerror(errno));
 
-    // Fatal messages go to stderr as one line, then the reader exits with 1.
-    SimSetMessageOutput(stderr);
-    int failed = ExtractArchiveFile(fullPath, CountEntry);
+    char message[MessageSize];
+    int failed = ReadArchive(fullPath, ExtractEntries, CountEntry, nullptr, message);
+    if (failed == ArchiveFailed) {
+        fprintf(stderr, "%s\n", message);
+        return 1;
+    }
     if (failed == 0) return 0;
     fprintf(stderr,
             "vantorel-pack: %d of %d entries failed (passed over, not creatable or CRC mismatch)\n",

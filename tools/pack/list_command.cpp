@@ -2,8 +2,7 @@
 // with the installer's own reader and prints one line per entry.
 #include "tools/pack/commands.h"
 
-#include "arj/archive_headers.h"
-#include "platform/simulation/simulation.h"
+#include "arj/archive_reader.h"
 
 #include <stdio.h>
 
@@ -14,6 +13,12 @@ static const char Help[] =
     "original and compressed size, CRC-32, host OS, file type (0 binary, 1 text)\n"
     "and name; entries that the installer passes over are marked [unsupported].\n"
     "Exit code 0; on a damaged archive 1, with the installer's own message on stderr.\n";
+
+static void PrintEntry(const ArchiveEntry* e, EntryStatus status, void*) {
+    printf("%6u  %10ld  %10ld  %08x  %6u  %4d  %s%s\n", e->method, (long)e->originalSize,
+           (long)e->compressedSize, e->fileCrc, e->hostOs, e->fileType, e->entryName,
+           status == EntryUnsupported ? "  [unsupported]" : "");
+}
 
 int ListCommand(int argc, char** argv) {
     if (argc >= 1 && IsHelpOption(argv[0])) {
@@ -26,17 +31,13 @@ int ListCommand(int argc, char** argv) {
     }
     if (CheckReadable(argv[0]) != 0) return 1;
 
-    SimSetMessageOutput(stderr);
-    OpenArchive(argv[0]);
     printf("Method    Original  Compressed  CRC-32    HostOS  Type  Name\n");
-    while (ReadHeader()) {
-        const ArchiveEntry& e = archiveEntry;
-        printf("%6u  %10ld  %10ld  %08x  %6u  %4d  %s%s\n", e.method, (long)e.originalSize,
-               (long)e.compressedSize, e.fileCrc, e.hostOs, e.fileType, e.entryName,
-               IsEntrySupported() ? "" : "  [unsupported]");
-        SkipEntryData();
+    char message[MessageSize];
+    if (ReadArchive(argv[0], ListEntries, PrintEntry, nullptr, message) == ArchiveFailed) {
+        fflush(stdout);
+        fprintf(stderr, "%s\n", message);
+        return 1;
     }
-    CloseArchive();
     // Output to a pipe that closed is a failure too.
     return fflush(stdout) == 0 ? 0 : 1;
 }

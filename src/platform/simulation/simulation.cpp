@@ -5,11 +5,13 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <deque>
 #include <map>
@@ -429,6 +431,12 @@ int PlatformCopyFile(const char* source, const char* destination, int failIfExis
         if (fwrite(block, 1, got, out) != got) good = false;
     fclose(in);
     if (fclose(out) != 0) good = false;
+    // CopyFileA keeps the modification time.
+    struct stat info;
+    if (good && stat(ToHost(source).c_str(), &info) == 0) {
+        struct utimbuf times = {info.st_atime, info.st_mtime};
+        utime(to.c_str(), &times);
+    }
     return good;
 }
 
@@ -436,6 +444,33 @@ int PlatformDeleteFile(const char* path) {
     Record("DeleteFile", {path});
     std::string host = ToHost(path);
     return !IsDirectory(host) && unlink(host.c_str()) == 0;
+}
+
+uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer) {
+    Record("GetTempFileName", {folder, prefix});
+    std::string host = ToHost(folder);
+    if (!IsDirectory(host)) return 0;
+    for (uint32_t unique = 1; unique < 0x10000; unique++) {
+        char name[32];
+        snprintf(name, sizeof name, "%.3s%X.TMP", prefix, unique);
+        int fd = open((host + "/" + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return 0;
+        }
+        close(fd);
+        std::string path = std::string(folder) +
+                           (*folder && folder[strlen(folder) - 1] == '\\' ? "" : "\\") + name;
+        return path.size() < 260 ? (snprintf(buffer, 260, "%s", path.c_str()), unique) : 0;
+    }
+    return 0;
+}
+
+int PlatformMoveFileEx(const char* from, const char* to, uint32_t flags) {
+    Record("MoveFileEx", {from, to, std::to_string(flags)});
+    std::string target = ToHost(to);
+    if (!(flags & PLATFORM_MOVEFILE_REPLACE_EXISTING) && Exists(target)) return 0;
+    return !IsDirectory(target) && rename(ToHost(from).c_str(), target.c_str()) == 0;
 }
 
 uint32_t PlatformGetWindowsDirectory(char* buffer, uint32_t size) {
@@ -479,6 +514,12 @@ void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {
         if (!IsDirectory(host + "/" + entry->d_name)) names.push_back(entry->d_name);
     closedir(dir);
     for (const std::string& name : names) visit(name.c_str());
+}
+
+int PlatformSetFileTime(const char* path, int64_t time) {
+    Record("SetFileTime", {path, std::to_string(time)});
+    struct utimbuf times = {(time_t)time, (time_t)time};
+    return utime(ToHost(path).c_str(), &times) == 0;
 }
 
 FILE* PlatformOpenFile(const char* path, const char* mode) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <sys/utime.h>
 
 static int silentMode;
 
@@ -54,6 +55,14 @@ int PlatformDeleteFile(const char* path) {
     return DeleteFileA(path);
 }
 
+uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer) {
+    return GetTempFileNameA(folder, prefix, 0, buffer);
+}
+
+int PlatformMoveFileEx(const char* from, const char* to, uint32_t flags) {
+    return MoveFileExA(from, to, flags);
+}
+
 uint32_t PlatformGetWindowsDirectory(char* buffer, uint32_t size) {
     return GetWindowsDirectoryA(buffer, size);
 }
@@ -88,6 +97,11 @@ void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) visit(found.cFileName);
     while (FindNextFileA(search, &found));
     FindClose(search);
+}
+
+int PlatformSetFileTime(const char* path, int64_t time) {
+    struct _utimbuf times = {(time_t)time, (time_t)time};
+    return _utime(path, &times) == 0;
 }
 
 FILE* PlatformOpenFile(const char* path, const char* mode) {
