@@ -168,7 +168,12 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
     ParsedScript script = ParseScriptForDiagnostics(text, (uint32_t)source.size(), &ignored);
     FolderExpansion result;
     std::set<std::string> taken;
+    // Names given on the command line, and those the script moves itself,
+    // which may stand for given files that check does not know.
     for (const std::string& name : takenNames) taken.insert(FoldedName(codePage.ToUtf8(name)));
+    for (const ParsedStatement& st : script.statements)
+        if (st.name == "MoveFile" && !st.arguments.empty())
+            taken.insert(FoldedName(codePage.ToUtf8(st.arguments[0].text)));
     uint32_t copied = 0; // text bytes before this are in the result
     for (const ParsedStatement& st : script.statements) {
         if (st.name != "MoveFolder") continue;
