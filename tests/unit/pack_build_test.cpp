@@ -288,3 +288,84 @@ TEST(PackBuildHelp, DescribesTheCommand) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PackBuild, RefusesAScriptWithErrorsAndWritesNothing) {
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x"));
+    ASSERT_TRUE(WriteWholeFile(Path("b.bin"), "y"));
+    ASSERT_TRUE(WriteWholeFile(Path("bad.txt"), std::string(GoodScript) +
+                                                    "MoveFlie (\"a\", \"b\");\r\n"
+                                                    "Foo(1,2,3,4,5,6,7);"));
+    ASSERT_TRUE(
+        WriteWholeFile(Path("odd.txt"), std::string(GoodScript) + "MoveFlie (\"a\", \"b\");"));
+    const std::vector<std::string> before = Files();
+    std::string tail = " " + Path("a.txt") + " " + Path("b.bin");
+    struct Case {
+        std::string options;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {Path("bad.txt"), 1,
+         Path("bad.txt") +
+             ":5:1: warning: unknown command 'MoveFlie': the installer passes it "
+             "over; did you mean 'MoveFile'?\n" +
+             Path("bad.txt") +
+             ":6:17: error: a seventh argument: the installer refuses "
+             "statements of over six (\"Error parsing installation script.\")\n"
+             "vantorel-pack: build: " +
+             Path("bad.txt") + ": 1 error in the script; nothing written\n"},
+        {"--werror " + Path("odd.txt"), 1, "1 warning in the script, and --werror; nothing"},
+        {"--codepage 65001 " + Path("odd.txt"), 1, "65001 is no Windows ANSI code page"},
+        {Path("odd.txt"), 0, ":5:1: warning: unknown command 'MoveFlie'"},
+    };
+    for (const Case& c : cases) {
+        PackRun run = RunPack("build -o " + Path("out.exe") + " --stub " + Path("stub.exe") + " " +
+                              c.options + tail);
+        EXPECT_EQ(c.exitCode, run.exitCode) << c.options;
+        EXPECT_NE(std::string::npos, run.out.find(c.err)) << run.out;
+        if (c.exitCode) EXPECT_EQ(before, Files()) << "nothing written: " << c.options;
+    }
+}
+
+TEST_F(PackBuild, ExpandsMoveFolderIntoAFlatArchive) {
+    for (const char* folder : {"tree", "tree/docs", "tree/docs/guide", "tree/empty"})
+        ASSERT_EQ(0, mkdir(Path(folder).c_str(), 0755));
+    ASSERT_TRUE(WriteWholeFile(Path("tree/docs/Readme.txt"), "one"));
+    ASSERT_TRUE(WriteWholeFile(Path("tree/docs/guide/readme.txt"), "two"));
+    ASSERT_TRUE(WriteWholeFile(Path("tree/caf\xC3\xA9.txt"), "three"));
+    ASSERT_TRUE(WriteWholeFile(Path("readme.txt"), "given"));
+    ASSERT_TRUE(WriteWholeFile(Path("tree.txt"),
+                               "Title (\"Caf\xC3\xA9\");\r\n"
+                               "  MoveFolder (\"tree\", \"%t\\\");\r\n"
+                               "MoveFile (\"readme.txt\", \"%t\\top.txt\");\r\n"));
+    std::string build = "build --stub " + Path("stub.exe") + " " + Path("tree.txt") + " " +
+                        Path("readme.txt") + " -o ";
+    PackRun run = RunPack(build + Path("setup.exe"));
+    ASSERT_EQ("--stderr--", run.out);
+    PackRun check = RunPack("check " + Path("setup.exe"));
+    EXPECT_EQ("NumFiles (4);\nTitle (\"Caf\xE9\");\nMakeDirectory (\"%t\");\n"
+              "MoveFile (\"caf\xE9.txt\", \"%t\\caf\xE9.txt\");\n"
+              "MakeDirectory (\"%t\\docs\");\n"
+              "MoveFile (\"Readme~2.txt\", \"%t\\docs\\Readme.txt\");\n"
+              "MakeDirectory (\"%t\\docs\\guide\");\n"
+              "MoveFile (\"readme~3.txt\", \"%t\\docs\\guide\\readme.txt\");\n"
+              "MakeDirectory (\"%t\\empty\");\nMoveFile (\"readme.txt\", \"%t\\top.txt\");\n"
+              "--stderr--",
+              check.out);
+    ASSERT_EQ(0, RunPack("extract " + Path("setup.exe") + " -C " + Path("out/x")).exitCode);
+    std::string data;
+    ASSERT_TRUE(ReadWholeFile(Path("out/x/readme~3.txt"), &data));
+    EXPECT_EQ("two", data);
+    ASSERT_TRUE(ReadWholeFile(Path("out/x/caf\xE9.txt"), &data));
+    EXPECT_EQ("three", data);
+
+    // The same inputs give the same installer.
+    std::string first, second;
+    ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &first));
+    ASSERT_EQ(0, RunPack(build + Path("setup.exe")).exitCode);
+    ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &second));
+    EXPECT_TRUE(first == second);
+}
+
+} // namespace
