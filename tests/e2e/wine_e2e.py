@@ -11,6 +11,7 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB STEP
         silent    a silent install of a full script
         dialog    the dialog under Xvfb, driven by keys (--screenshot FILE keeps a picture)
         failures  damaged archive, unparsable script, failed entry
+        publisher a UTF-8 tree built with MoveFolder, and an installer without files
 Exit code 77 when wine, arj, the stub or (for dialog) Xvfb is missing: skipped.
 """
 import argparse
@@ -518,13 +519,129 @@ def failures(options, wine):
     expect_equal(255, result.returncode, "exit code of an unparsable script")
 
 
+# ---- the publisher's side: MoveFolder, UTF-8, no files at all ----
+
+PUBLISHER_TITLE = "Café Tool 1.0"
+PUBLISHER_SCRIPT = f"""# Written in UTF-8, as an editor on Linux saves it; no NumFiles.
+Title ("{PUBLISHER_TITLE}");
+RootDirectory ("\\Café Tool");
+TargetDirectory ("%p%r");
+MoveFolder ("tree", "%t");
+""".replace("\n", "\r\n")
+
+# Three levels, one name twice, an empty folder, a name beyond ASCII.
+PUBLISHER_TREE = {
+    "app.txt": b"the application\n",
+    "café.txt": b"caf\xc3\xa9 in UTF-8 inside\n",
+    "docs/readme.txt": b"first readme\n",
+    "docs/guide/readme.txt": b"second readme, same name\n",
+    "empty/": None,
+}
+
+
+def pack(options, *args):
+    result = subprocess.run([options.pack] + list(args), capture_output=True, timeout=60)
+    check(result.returncode == 0, f"vantorel-pack {' '.join(args)}: {result.stderr.decode()}")
+    check(result.stderr == b"", f"vantorel-pack {args[0]} warns: {result.stderr.decode()}")
+    return result.stdout
+
+
+def installed_tree(root):
+    """{relative path: bytes, or None for a folder} below root, install.log aside."""
+    found = {}
+    for folder, folders, files in os.walk(root):
+        relative = os.path.relpath(folder, root)
+        for name in folders:
+            if not os.listdir(os.path.join(folder, name)):
+                found[os.path.normpath(os.path.join(relative, name)) + "/"] = None
+        for name in files:
+            path = os.path.normpath(os.path.join(relative, name))
+            if path != "install.log":
+                found[path] = read(os.path.join(folder, name))
+    return found
+
+
+def windows_compiler(stub):
+    """The mingw compiler for the stub's machine (from its PE header), if installed."""
+    data = read(stub)
+    machine = struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)[0]
+    return shutil.which("x86_64-w64-mingw32-gcc" if machine == 0x8664 else "i686-w64-mingw32-gcc")
+
+
+def step_publisher(options):
+    folder = fresh_folder(options.work, "publisher")
+    for name, data in PUBLISHER_TREE.items():
+        path = os.path.join(folder, "tree", name)
+        os.makedirs(path) if data is None else write(path, data)
+    write(os.path.join(folder, "install.txt"), PUBLISHER_SCRIPT.encode())
+    package = os.path.join(folder, "setup.exe")
+    pack(options, "build", "--werror", "-o", package, "--stub", options.stub,
+         os.path.join(folder, "install.txt"))
+    listing = pack(options, "check", package)
+    check(b'MoveFile ("caf\xe9.txt", "%t\\caf\xe9.txt");' in listing,
+          f"check shows no expanded MoveFile in code page 1252:\n{listing!r}")
+    check(b"MoveFolder" not in listing, "the installer was given MoveFolder")
+
+    with virtual_display() as display:
+        wine = Wine(options.work, display)
+        target = r"C:\E2E Publisher"
+        target_unix = wine.unix_path(target)
+        shutil.rmtree(target_unix, ignore_errors=True)
+        result = wine.run([package] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
+        wine.wait_server()
+        expect_equal(0, result.returncode, "exit code of the MoveFolder install")
+        expect_equal(PUBLISHER_TREE, installed_tree(target_unix), "the installed tree")
+        log = read(os.path.join(target_unix, "install.log"))
+        check(log.endswith(b'Title ("Caf\xe9 Tool 1.0");\n'), f"the title in install.log: {log!r}")
+
+        registry_only(options, wine, folder)
+        if not display or not shutil.which("xdotool") or not windows_compiler(options.stub):
+            return SKIP
+        expect_equal(f'This will install "{PUBLISHER_TITLE}"! Continue?',
+                     start_status(options, wine, display, package, folder), "the start status")
+
+
+def registry_only(options, wine, folder):
+    """An installer without files: registry values only."""
+    write(os.path.join(folder, "registry.txt"),
+          b'Title ("Registry only");\r\n'
+          b'Registry (1, "Software\\Vantorel E2E Publisher", "Name", "value");\r\n')
+    package = os.path.join(folder, "registry.exe")
+    pack(options, "build", "-o", package, "--stub", options.stub,
+         os.path.join(folder, "registry.txt"))
+    key = r"HKCU\Software\Vantorel E2E Publisher"
+    wine.run(["reg", "delete", key, "/f"], check_rc=False)
+    target = r"C:\E2E Registry Only"
+    result = wine.run([package] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
+    wine.wait_server()
+    expect_equal(0, result.returncode, "exit code of an installer without files")
+    expect_equal(("REG_SZ", "value"), wine.reg_query(key, "Name"), "the value it writes")
+
+
+def start_status(options, wine, display, package, folder):
+    """The dialog's status line, read from the running dialog by a small Windows program."""
+    reader = os.path.join(folder, "window_text.exe")
+    subprocess.run([windows_compiler(options.stub), "-O1", "-o", reader,
+                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "window_text.c")],
+                   check=True, timeout=120)
+    installer = wine.start([package])
+    try:
+        wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+        status = wine.run([reader, "Vantorel", "1001"]).stdout.decode()
+        press(display, "Escape")
+        expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Esc")
+        return status
+    finally:
+        wine.kill()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--work", required=True)
     parser.add_argument("--pack", required=True)
     parser.add_argument("--stub", required=True)
     parser.add_argument("--screenshot")
-    parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures"])
+    parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "publisher"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")
@@ -534,7 +651,7 @@ def main():
         return SKIP
     os.makedirs(options.work, exist_ok=True)
     step = {"prefix": step_prefix, "silent": step_silent, "dialog": step_dialog,
-            "failures": step_failures}[options.step]
+            "failures": step_failures, "publisher": step_publisher}[options.step]
     started = time.time()
     try:
         result = step(options)
