@@ -6,7 +6,6 @@
 
 #include <limits.h>
 #include <string.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <set>
@@ -138,10 +137,6 @@ std::string UnknownCommandMessage(const std::string& name, const std::string& sh
     return message;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return strcasecmp(a.c_str(), b.c_str()) == 0;
-}
-
 // The cleaning pass of the reader, keeping where each byte came from and
 // which quote it stands behind. Finds the quote problems on the way: only
 // the first of a run, since one stray quote upsets every quote behind it
@@ -187,6 +182,7 @@ struct Cleaner {
     // comes next looks like the end of a text, the text holds the byte;
     // otherwise the quote before it was never closed.
     void CutInsideQuotes(uint32_t i, uint32_t openingAt) {
+        if (carrying) return Trouble(i, ""); // looking ahead again would cost time for nothing
         char c = text.bytes[i];
         char behind = ByteBehindNextQuote(i);
         if (!behind || !strchr(",);", behind))
@@ -245,13 +241,14 @@ ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner,
     ParsedStatement st{};
     st.begin = begin;
     st.end = end;
-    st.quoteTrouble = cleaner.openedBy[begin] >= 0;
-    for (uint32_t trouble : cleaner.troubles)
-        if (trouble >= begin && trouble <= end) st.quoteTrouble = true;
+    // Troubles are found in text order.
+    auto trouble = std::lower_bound(cleaner.troubles.begin(), cleaner.troubles.end(), begin);
+    st.quoteTrouble =
+        cleaner.openedBy[begin] >= 0 || (trouble != cleaner.troubles.end() && *trouble <= end);
     auto origin = [&](uint32_t k) { return cleaner.Origin(script.at[k]); };
 
-    size_t open = clean.find('(', begin);
-    uint32_t nameEnd = open != std::string::npos && open < end ? (uint32_t)open : end;
+    uint32_t nameEnd =
+        (uint32_t)(std::find(clean.begin() + begin, clean.begin() + end, '(') - clean.begin());
     st.name = clean.substr(begin, nameEnd - begin);
     if (st.name.size() > MaxNameLength) {
         diagnostics->Fail(origin(begin), "a command name of " + Plural(st.name.size(), "byte") +
@@ -326,7 +323,8 @@ struct Checker {
     bool askOpen = false;
     uint32_t askAt = 0;
     int nestedAsks = 0;
-    std::vector<std::string> moved; // MoveFile sources so far
+    std::set<std::string> moved;    // MoveFile sources so far, in lower case
+    std::set<std::string> archived; // the archive's names, in lower case
 
     uint32_t At(uint32_t cleanIndex) const {
         return SourceOffset(script, text, cleanIndex, sourceSize);
@@ -409,17 +407,13 @@ struct Checker {
     }
 
     void MoveSource(const ParsedArgument& a) {
-        for (const std::string& done : moved)
-            if (SameName(done, a.text)) {
-                diagnostics->Warn(At(a.begin), "'" + Shown(a.text) +
-                                                   "' is moved a second time: the first MoveFile "
-                                                   "took it away");
-                return;
-            }
-        moved.push_back(a.text);
-        if (!archiveNames) return;
-        for (const std::string& name : *archiveNames)
-            if (SameName(name, a.text)) return;
+        if (!moved.insert(Lower(a.text)).second) {
+            diagnostics->Warn(At(a.begin), "'" + Shown(a.text) +
+                                               "' is moved a second time: the first MoveFile "
+                                               "took it away");
+            return;
+        }
+        if (!archiveNames || archived.count(Lower(a.text))) return;
         diagnostics->Fail(At(a.begin), "'" + Shown(a.text) +
                                            "' is not in the archive: the installer would "
                                            "install nothing here and still log it");
@@ -500,14 +494,11 @@ struct Checker {
         if (askOpen)
             diagnostics->Warn(At(askAt), "Ask without EndAsk: a No skips everything behind it");
         if (!archiveNames) return;
-        for (const std::string& name : *archiveNames) {
-            bool used = false;
-            for (const std::string& done : moved) used = used || SameName(done, name);
-            if (!used)
+        for (const std::string& name : *archiveNames)
+            if (!moved.count(Lower(name)))
                 diagnostics->Warn(sourceSize, "archive entry '" + Shown(name) +
                                                   "' is moved by no MoveFile: it is extracted "
                                                   "and thrown away");
-        }
     }
 };
 
@@ -629,8 +620,10 @@ void DiagnoseScript(const MappedText& text, uint32_t sourceSize, ScriptKind kind
     ParsedScript script = ParseScriptForDiagnostics(text, sourceSize, diagnostics);
     FolderVariables saved = folderVariables;
     SetUsualFolders(script);
-    Checker checker{script, text, sourceSize, kind, archiveNames, codePage, diagnostics, {},
-                    false,  0,    0,          {}};
+    Checker checker{script, text,  sourceSize, kind, archiveNames, codePage, diagnostics,
+                    {},     false, 0,          0,    {},           {}};
+    if (archiveNames)
+        for (const std::string& name : *archiveNames) checker.archived.insert(Lower(name));
     for (const ParsedStatement& st : script.statements) checker.Statement(st);
     checker.End();
     folderVariables = saved;
