@@ -324,7 +324,9 @@ TEST_F(PackBuild, RefusesAScriptWithErrorsAndWritesNothing) {
                               c.options + tail);
         EXPECT_EQ(c.exitCode, run.exitCode) << c.options;
         EXPECT_NE(std::string::npos, run.out.find(c.err)) << run.out;
-        if (c.exitCode) EXPECT_EQ(before, Files()) << "nothing written: " << c.options;
+        if (c.exitCode) {
+            EXPECT_EQ(before, Files()) << "nothing written: " << c.options;
+        }
     }
 }
 

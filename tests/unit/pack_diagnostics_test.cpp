@@ -190,19 +190,27 @@ TEST(PackDiagnostics, SoundScriptsStaySilent) {
     const std::string fullExample =
         "Title (\"Example Tool v1.0\");\r\nNumFiles (3);\r\nRootDirectory (\"\\Example Tool\");\r\n"
         "TargetDirectory (\"%p%r\");\r\nRegistry (2, \"Software\\Microsoft\\Windows\\Current"
-        "Version\\Uninstall\\Example Tool\", \"UninstallString\", \"%t\\uninstaller.exe\");\r\n"
-        "MakeDirectory (\"%t\");\r\nMoveFile (\"readme.txt\", \"%t\\readme.txt\");\r\n"
-        "MoveFile (\"tool.exe\", \"%t\\tool.exe\");\r\n"
+        "Version\\Uninstall\\Example Tool\", \"DisplayName\", \"Example Tool\");\r\n"
+        "Registry (2, \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Tool\", "
+        "\"UninstallString\", \"%t\\uninstaller.exe\");\r\nMakeDirectory (\"%t\");\r\n"
+        "MoveFile (\"readme.txt\", \"%t\\readme.txt\");\r\nMoveFile (\"tool.exe\", "
+        "\"%t\\tool.exe\");\r\n"
         "Ask (\"Do you want to create shortcuts in the startmenu?\");\r\n"
         "        StartMenu (\"%t\\tool.exe\", \"Example Tool\", \"Example Tool\");\r\n"
-        "        DesktopIcon (\"%t\\readme.txt\", \"Example Tool - Readme\");\r\nEndAsk ();\r\n"
-        "MoveFile (\"uninstaller.exe\", \"%t\\uninstaller.exe\");\r\n"
-        "Message (\"Done: 100% of it\\n\");\r\n";
+        "        StartMenu (\"%t\\readme.txt\", \"Example Tool\", \"Example Tool - Readme\");\r\n"
+        "EndAsk ();\r\nMoveFile (\"uninstaller.exe\", \"%t\\uninstaller.exe\");\r\n";
+    const std::string shortExample =
+        "Title(\"Example Tool\");MakeDirectory(\"%t\");"
+        "MoveFile(\"tool.exe\",\"%t\\tool.exe\");Registry(2,\"Software\\"
+        "Example\",\"Path\",\"%t\");DesktopIcon(\"%t\\tool.exe\",\"Example "
+        "Tool\");";
     const std::vector<std::string> demoFiles = {"readme.txt", "hello.exe"};
     const std::vector<std::string> exampleFiles = {"readme.txt", "tool.exe", "uninstaller.exe"};
     EXPECT_EQ(0u, Diagnose(readmeExample).size()) << readmeExample;
     EXPECT_EQ(0u, Diagnose(demo, &demoFiles).size());
     EXPECT_EQ(0u, Diagnose(fullExample, &exampleFiles).size());
+    const std::vector<std::string> tool = {"tool.exe"};
+    EXPECT_EQ(0u, Diagnose(shortExample, &tool).size());
 }
 
 TEST(PackCodePage, ConvertsUtf8AndLeavesOtherBytesAlone) {
