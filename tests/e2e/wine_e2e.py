@@ -572,7 +572,10 @@ def step_publisher(options):
     folder = fresh_folder(options.work, "publisher")
     for name, data in PUBLISHER_TREE.items():
         path = os.path.join(folder, "tree", name)
-        os.makedirs(path) if data is None else write(path, data)
+        if data is None:
+            os.makedirs(path)
+        else:
+            write(path, data)
     write(os.path.join(folder, "install.txt"), PUBLISHER_SCRIPT.encode())
     package = os.path.join(folder, "setup.exe")
     pack(options, "build", "--werror", "-o", package, "--stub", options.stub,
