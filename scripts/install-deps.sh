@@ -12,6 +12,7 @@ packages=(
     xvfb xdotool imagemagick x11-utils        # the dialog under a virtual display
     liblnk-utils                              # reading shortcuts back
     hyperfine                                 # benchmarks
+    dpkg-dev                                  # cpack -G DEB (dpkg-shlibdeps)
 )
 
 # wine32 runs the i686 stub, the one we ship: it needs the i386 architecture.

@@ -2,6 +2,7 @@
 #include "actions/install_log.h"
 
 #include "actions/folder_variables.h"
+#include "actions/system_operations.h"
 #include "platform/platform.h"
 
 #include <stdlib.h>
@@ -56,6 +57,10 @@ int WriteInstallLog(void) {
     strcpy(path, folderVariables.targetDir);
     strcat(path, "\\install.log");
     FILE* file = PlatformOpenFile(path, "wb");
+    // A script that made no folder (registry values only) still keeps its
+    // undo records: the target folder is made for them.
+    if (!file && MakeDirectoryPath(folderVariables.targetDir, 0))
+        file = PlatformOpenFile(path, "wb");
     int written = file != 0;
     if (file) {
         for (const CommandRecord* record = installLog; record; record = record->next)

@@ -19,6 +19,6 @@ void SetLogInteger(CommandRecord* record, int32_t value, int slot);
 
 // One line in the log's syntax: Name ("text", 5);
 void WriteLogLine(FILE* file, const CommandRecord* record);
-// Writes targetDir\install.log and frees the log; 1 when the whole file was
-// written, 0 when it could not be.
+// Writes targetDir\install.log, making the folder when it is missing, and
+// frees the log; 1 when the whole file was written, 0 when it could not be.
 int WriteInstallLog(void);

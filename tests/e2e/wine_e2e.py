@@ -15,6 +15,7 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
                   a missing file
         faults    targets on a full and on a read-only drive, %TEMP% on a full drive
                   (small tmpfs drives: needs root)
+        publisher a UTF-8 tree built with MoveFolder, and an installer without files
 Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
 """
 import argparse
@@ -589,6 +590,120 @@ def step_faults(options):
         expect_equal([], os.listdir(os.path.join(drive, "temp")), "%TEMP% after the failure")
 
 
+# ---- the publisher's side: MoveFolder, UTF-8, no files at all ----
+
+PUBLISHER_TITLE = "Café Tool 1.0"
+PUBLISHER_SCRIPT = f"""# Written in UTF-8, as an editor on Linux saves it; no NumFiles.
+Title ("{PUBLISHER_TITLE}");
+RootDirectory ("\\Café Tool");
+TargetDirectory ("%p%r");
+MoveFolder ("tree", "%t");
+""".replace("\n", "\r\n")
+
+# Three levels, one name twice, an empty folder, a name beyond ASCII.
+PUBLISHER_TREE = {
+    "app.txt": b"the application\n",
+    "café.txt": b"caf\xc3\xa9 in UTF-8 inside\n",
+    "docs/readme.txt": b"first readme\n",
+    "docs/guide/readme.txt": b"second readme, same name\n",
+    "empty/": None,
+}
+
+
+def pack(options, *args):
+    result = subprocess.run([options.pack] + list(args), capture_output=True, timeout=60)
+    check(result.returncode == 0, f"vantorel-pack {' '.join(args)}: {result.stderr.decode()}")
+    check(result.stderr == b"", f"vantorel-pack {args[0]} warns: {result.stderr.decode()}")
+    return result.stdout
+
+
+def installed_tree(root):
+    """{relative path: bytes, or None for a folder} below root, install.log aside."""
+    found = {}
+    for folder, folders, files in os.walk(root):
+        relative = os.path.relpath(folder, root)
+        for name in folders:
+            if not os.listdir(os.path.join(folder, name)):
+                found[os.path.normpath(os.path.join(relative, name)) + "/"] = None
+        for name in files:
+            path = os.path.normpath(os.path.join(relative, name))
+            if path != "install.log":
+                found[path] = read(os.path.join(folder, name))
+    return found
+
+
+def windows_compiler(options):
+    """The mingw compiler for the stub's machine, if installed."""
+    return shutil.which(("i686" if options.arch == "i686" else "x86_64") + "-w64-mingw32-gcc")
+
+
+def step_publisher(options):
+    folder = fresh_folder(options, "publisher")
+    for name, data in PUBLISHER_TREE.items():
+        path = os.path.join(folder, "tree", name)
+        if data is None:
+            os.makedirs(path)
+        else:
+            write(path, data)
+    write(os.path.join(folder, "install.txt"), PUBLISHER_SCRIPT.encode())
+    package = os.path.join(folder, "setup.exe")
+    pack(options, "build", "--werror", "-o", package, "--stub", options.stub,
+         os.path.join(folder, "install.txt"))
+    listing = pack(options, "check", package)
+    check(b'MoveFile ("caf\xe9.txt", "%t\\caf\xe9.txt");' in listing,
+          f"check shows no expanded MoveFile in code page 1252:\n{listing!r}")
+    check(b"MoveFolder" not in listing, "the installer was given MoveFolder")
+
+    with virtual_display() as display:
+        wine = Wine(options, display)
+        target = r"C:\E2E Publisher " + options.arch
+        target_unix = wine.unix_path(target)
+        shutil.rmtree(target_unix, ignore_errors=True)
+        expect_equal(0, wine.install(package, target_arguments(target)),
+                     "exit code of the MoveFolder install")
+        expect_equal(PUBLISHER_TREE, installed_tree(target_unix), "the installed tree")
+        log = read(os.path.join(target_unix, "install.log"))
+        check(log.endswith(b'Title ("Caf\xe9 Tool 1.0");\n'), f"the title in install.log: {log!r}")
+
+        registry_only(options, wine, folder)
+        if not display or not shutil.which("xdotool") or not windows_compiler(options):
+            raise Skipped("the start status needs Xvfb, xdotool and mingw")
+        expect_equal(f'This will install "{PUBLISHER_TITLE}"! Continue?',
+                     start_status(options, wine, display, package, folder), "the start status")
+
+
+def registry_only(options, wine, folder):
+    """An installer without files: registry values only."""
+    write(os.path.join(folder, "registry.txt"),
+          b'Title ("Registry only");\r\n'
+          b'Registry (1, "Software\\Vantorel E2E Publisher", "Name", "value");\r\n')
+    package = os.path.join(folder, "registry.exe")
+    pack(options, "build", "-o", package, "--stub", options.stub,
+         os.path.join(folder, "registry.txt"))
+    key = r"HKCU\Software\Vantorel E2E Publisher"
+    wine.reg("delete", key)
+    expect_equal(0, wine.install(package, target_arguments(r"C:\E2E Registry Only")),
+                 "exit code of an installer without files")
+    expect_equal(("REG_SZ", "value"), wine.reg_query(key, "Name"), "the value it writes")
+
+
+def start_status(options, wine, display, package, folder):
+    """The dialog's status line, read from the running dialog by a small Windows program."""
+    reader = os.path.join(folder, "window_text.exe")
+    subprocess.run([windows_compiler(options), "-O1", "-o", reader,
+                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "window_text.c")],
+                   check=True, timeout=120)
+    installer = wine.start([package])
+    try:
+        wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+        status = wine.run([reader, "Vantorel", "1001"]).stdout.decode()
+        press(display, "Escape")
+        expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Esc")
+        return status
+    finally:
+        wine.kill()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--work", required=True)
@@ -596,7 +711,8 @@ def main():
     parser.add_argument("--stub", required=True)
     parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
-    parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults"])
+    parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults",
+                                         "publisher"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")

@@ -16,11 +16,13 @@ std::string TempPath(const char* name) {
 }
 
 TEST(PackCheck, PrintsOneLogLinePerRecord) {
-    std::string script = "Title (\"Demo\");\r\nNumFiles (2);\r\n# comment\r\n"
-                         "Registry (2, \"Software\\Demo\", \"Path\", \"%t\");\r\nEndAsk ();\r\n";
-    std::string expected = "Title (\"Demo\");\nNumFiles (2);\n"
-                           "Registry (2, \"Software\\Demo\", \"Path\", \"%t\");\nEndAsk ();\n"
-                           "--stderr--";
+    std::string script =
+        "Title (\"Demo\");\r\nNumFiles (2);\r\n# comment\r\n"
+        "Registry (2, \"Software\\Demo\", \"Path\", \"%t\");\r\nAsk (\"q\");EndAsk ();\r\n";
+    std::string expected =
+        "Title (\"Demo\");\nNumFiles (2);\n"
+        "Registry (2, \"Software\\Demo\", \"Path\", \"%t\");\nAsk (\"q\");\nEndAsk ();\n"
+        "--stderr--";
     ASSERT_TRUE(WriteWholeFile(TempPath("script.txt"), script));
     PackRun bare = RunPack("check --script " + TempPath("script.txt"));
     EXPECT_EQ(0, bare.exitCode);
@@ -37,7 +39,11 @@ TEST(PackCheck, RefusesWhatTheInstallerWouldRefuse) {
     ASSERT_TRUE(WriteWholeFile(TempPath("bad.txt"), "Foo(1,2,3,4,5,6,7);"));
     PackRun bad = RunPack("check --script " + TempPath("bad.txt"));
     EXPECT_EQ(1, bad.exitCode);
-    EXPECT_EQ("--stderr--Error parsing installation script.\n", bad.out);
+    EXPECT_EQ("--stderr--" + TempPath("bad.txt") +
+                  ":1:17: error: a seventh argument: the installer refuses statements of over "
+                  "six (\"Error parsing installation script.\")\n"
+                  "Error parsing installation script.\n",
+              bad.out);
 
     ASSERT_TRUE(WriteWholeFile(TempPath("short.exe"), "MZ too short for a package"));
     EXPECT_EQ(1, RunPack("check " + TempPath("short.exe")).exitCode);
@@ -91,6 +97,10 @@ TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
         EXPECT_EQ("--stderr--" + package + " is not an ARJ archive\n",
                   run.out.substr(run.out.find("--stderr--")));
     }
+    PackRun below = RunPack("extract " + package + " -C " + package + "/sub");
+    EXPECT_EQ(1, below.exitCode);
+    EXPECT_NE(std::string::npos,
+              below.out.find("cannot enter " + package + "/sub: Not a directory"));
     EXPECT_EQ(system(("rm -rf " + folder + " " + package).c_str()), 0);
 }
 

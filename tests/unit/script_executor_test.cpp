@@ -195,10 +195,14 @@ TEST_F(ScriptExecutor, FailedStepsAreCountedAndLeaveNoRecord) {
     EXPECT_TRUE(SimCallsNamed("Save").empty());
 
     // An install.log that cannot be written is a failed step too.
-    SetFolder(folderVariables.targetDir, "C:\\Missing");
+    // A missing target folder is made for it.
+    SetFolder(folderVariables.targetDir, "C:\\Blocked\\Sub");
     box.Parse("Title(\"t\");");
     EXPECT_EQ(1, RunScript(firstFailure));
-    EXPECT_STREQ("Writing install.log in C:\\Missing", firstFailure);
+    EXPECT_STREQ("Writing install.log in C:\\Blocked\\Sub", firstFailure);
+    SetFolder(folderVariables.targetDir, "C:\\Registry\\Only");
+    EXPECT_EQ(0, RunScript(firstFailure));
+    EXPECT_EQ("Title (\"t\");\n", box.Read("C:\\Registry\\Only\\install.log"));
 }
 
 TEST_F(ScriptExecutor, UnknownAndMistypedCommandsArePassedOver) {

@@ -7,8 +7,10 @@
 #include "script/command_records.h"
 #include "script/package_layout.h"
 #include "script/script_reader.h"
+#include "tools/pack/archive_entries.h"
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/package_file.h"
+#include "tools/pack/publisher_script.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,18 +23,26 @@
 #include <vector>
 
 static const char Help[] =
-    "usage: vantorel-pack build -o OUT [--stub STUB] SCRIPT (ARCHIVE.arj | FILE...)\n"
+    "usage: vantorel-pack build -o OUT [--stub STUB] [--codepage N] [--werror] SCRIPT\n"
+    "                          [ARCHIVE.arj | FILE...]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
     "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
-    "given files, they are stored in a new archive under their base names.\n"
+    "given files, they are stored in a new archive under their base names; given\n"
+    "nothing, the archive holds only what MoveFolder statements add.\n"
     "\n"
     "  -o OUT       the installer to write (replaced only when the build succeeds)\n"
     "  --stub STUB  the installer stub, exactly 24576 bytes; by default\n"
-    "               ../win32/vantorel.exe beside this program's folder\n"
+    "               ../win32/vantorel.exe or ../share/vantorel/vantorel.exe beside\n"
+    "               this program's folder\n"
+    "%s"
     "\n"
-    "The script must parse as the installer parses it, and the archive must start\n"
-    "with an ARJ main header. On any error nothing is written; exit code 1.\n";
+    "MoveFolder (\"SOURCE\", \"DEST\"); in the script installs the folder SOURCE\n"
+    "(beside the script) as DEST: build writes MakeDirectory and MoveFile statements\n"
+    "in its place. Without NumFiles, build puts the archive's entry count in front.\n"
+    "\n"
+    "Problems in the script are shown as FILE:LINE:COLUMN: error|warning: MESSAGE.\n"
+    "On an error (or a warning with --werror) nothing is written; exit code 1.\n";
 
 enum { MaxStoredName = EntryNameSize - 1 };
 
@@ -59,14 +69,18 @@ bool EndsWithArj(const std::string& path) {
     return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".arj") == 0;
 }
 
-// ../win32/vantorel.exe seen from the folder of this program, where the
-// builds put the host tool and the stub side by side.
+// Seen from the folder of this program: ../win32 where the builds put the
+// host tool and the stub side by side, ../share/vantorel where cmake --install
+// puts them. The first that exists, else the first.
 std::string DefaultStub() {
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return "../win32/vantorel.exe";
     self[length] = 0;
-    return Folder(self) + "/../win32/vantorel.exe";
+    std::string built = Folder(self) + "/../win32/vantorel.exe";
+    std::string installed = Folder(self) + "/../share/vantorel/vantorel.exe";
+    return access(built.c_str(), R_OK) != 0 && access(installed.c_str(), R_OK) == 0 ? installed
+                                                                                    : built;
 }
 
 // Empty when the arguments are usable, otherwise the complaint.
@@ -89,13 +103,11 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     }
     if (a->out.empty()) return "no output named (-o OUT)";
     if (a->script.empty()) return "no script named";
-    if (a->inputs.empty()) return "no archive or files named";
     if (a->stub.empty()) a->stub = DefaultStub();
     return "";
 }
 
 std::string CheckScript(const std::string& path, const std::string& script) {
-    if (script.empty()) return "script " + path + " is empty";
     int result = ParseScriptText(script.data(), (uint32_t)script.size());
     FreeCommandList();
     if (result != 0)
@@ -108,17 +120,18 @@ std::string CheckScript(const std::string& path, const std::string& script) {
     return "";
 }
 
-// Stores the files under their base names; Windows would let two names that
-// differ only in case overwrite each other, so those are refused.
-std::string ArchiveFiles(const std::vector<std::string>& paths, const std::string& out,
+// Stores the files under their stored names; Windows would let two names
+// that differ only in case overwrite each other, so those are refused.
+std::string ArchiveFiles(const std::vector<ArchiveInput>& inputs, const std::string& out,
                          std::string* archive) {
     std::vector<ArjFile> files;
-    for (const std::string& path : paths) {
+    for (const ArchiveInput& input : inputs) {
+        const std::string& path = input.path;
         struct stat info;
         if (stat(path.c_str(), &info) != 0) return "cannot read " + path;
         if (!S_ISREG(info.st_mode)) return path + " is not a plain file";
         ArjFile file;
-        file.name = BaseName(path);
+        file.name = input.storedName;
         if (file.name.size() > MaxStoredName)
             return path + ": name longer than " + std::to_string(MaxStoredName) + " characters";
         for (const ArjFile& other : files)
@@ -184,25 +197,47 @@ std::string WriteOutput(const std::string& out, const std::string& bytes) {
     return problem;
 }
 
-std::string Build(const BuildArguments& a) {
-    std::string stub, script, archive;
+std::string Build(const BuildArguments& a, const PublisherOptions& options) {
+    std::string stub, archive;
     if (!ReadWholeFile(a.stub, &stub)) return "cannot read stub " + a.stub;
     if (stub.size() != PackageDataOffset)
         return "stub " + a.stub + " is " + std::to_string(stub.size()) +
                " bytes; an installer stub is exactly " + std::to_string(PackageDataOffset) +
                " bytes";
-    if (!ReadWholeFile(a.script, &script)) return "cannot read script " + a.script;
-    std::string problem = CheckScript(a.script, script);
+    PublisherScript script;
+    std::string problem = script.Load(a.script, options);
     if (!problem.empty()) return problem;
-    if (a.inputs.size() == 1 && EndsWithArj(a.inputs[0])) {
+    if (script.Bytes().empty()) return "script " + a.script + " is empty";
+    bool givenArchive = a.inputs.size() == 1 && EndsWithArj(a.inputs[0]);
+    std::vector<ArchiveInput> inputs;
+    std::vector<std::string> names;
+    if (givenArchive) {
         if (!ReadWholeFile(a.inputs[0], &archive)) return "cannot read " + a.inputs[0];
         problem = CheckArchiveStart(archive);
         if (!problem.empty()) return a.inputs[0] + " is not an ARJ archive: it " + problem;
+        problem = ArchiveBytesEntryNames(archive, &names);
+        if (!problem.empty()) return a.inputs[0] + ": " + problem;
     } else {
-        problem = ArchiveFiles(a.inputs, a.out, &archive);
+        problem = GivenFiles(a.inputs, script.Page(), &inputs);
+        if (!problem.empty()) return problem;
+        for (const ArchiveInput& input : inputs) names.push_back(input.storedName);
+    }
+    script.ExpandFolders(names, !givenArchive);
+    for (const ArchiveInput& file : script.FolderFiles()) {
+        inputs.push_back(file);
+        names.push_back(file.storedName);
+    }
+    script.Diagnose(&names);
+    problem = script.Report();
+    if (!problem.empty()) return problem + "; nothing written";
+    script.FillNumFiles(names.size());
+    problem = CheckScript(a.script, script.Bytes());
+    if (!problem.empty()) return problem;
+    if (!givenArchive) {
+        problem = ArchiveFiles(inputs, a.out, &archive);
         if (!problem.empty()) return problem;
     }
-    return WriteOutput(a.out, MakePackage(stub, script, archive));
+    return WriteOutput(a.out, MakePackage(stub, script.Bytes(), archive));
 }
 
 } // namespace
@@ -211,15 +246,17 @@ int BuildCommand(int argc, char** argv) {
     for (int i = 0; i < argc; i++) {
         if (!strcmp(argv[i], "--")) break;
         if (IsHelpOption(argv[i])) {
-            fputs(Help, stdout);
+            printf(Help, PublisherOptionsHelp);
             return 0;
         }
     }
+    PublisherOptions options;
+    std::string problem = TakePublisherOptions(&argc, argv, &options);
     BuildArguments arguments;
-    std::string problem = ReadArguments(argc, argv, &arguments);
+    if (problem.empty()) problem = ReadArguments(argc, argv, &arguments);
     if (!problem.empty())
         return Fail("build: %s (see vantorel-pack build --help)", problem.c_str());
-    problem = Build(arguments);
+    problem = Build(arguments, options);
     if (!problem.empty()) return Fail("build: %s", problem.c_str());
     return 0;
 }

@@ -9,18 +9,32 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 static const char Help[] =
     "usage: vantorel-pack extract PACKAGE [-C DIR]\n"
     "\n"
     "Extracts the archive of an installer package as the installer does, into DIR\n"
-    "(default: the current folder), which must exist.\n"
+    "(default: the current folder), made when missing.\n"
     "Exit code 0 when every entry was extracted and its CRC matched; 2 when some\n"
     "entries failed (passed over, not creatable, CRC mismatch), with their count on\n"
     "stderr; 1 on a fatal error, with the installer's own message on stderr.\n";
 
 static int EntryCount;
+
+// Makes folder and the folders above it that are missing.
+static int MakeFolders(const char* folder) {
+    char path[PATH_MAX];
+    if (snprintf(path, sizeof path, "%s", folder) >= (int)sizeof path) return -1;
+    for (char* p = path + 1; *p; p++) {
+        if (*p != '/') continue;
+        *p = 0;
+        if (mkdir(path, 0777) != 0 && errno != EEXIST) return -1;
+        *p = '/';
+    }
+    return mkdir(path, 0777) != 0 && errno != EEXIST ? -1 : 0;
+}
 
 static void CountEntry(const ArchiveEntry*, EntryStatus, void*) {
     EntryCount++;
@@ -51,7 +65,8 @@ int ExtractCommand(int argc, char** argv) {
     // The package is named from where we were, before moving into DIR.
     char fullPath[PATH_MAX];
     if (!realpath(package, fullPath)) return Fail("cannot read %s: %s", package, strerror(errno));
-    if (folder && chdir(folder) != 0) return Fail("cannot enter %s: %s", folder, strerror(errno));
+    if (folder && (MakeFolders(folder) != 0 || chdir(folder) != 0))
+        return Fail("cannot enter %s: %s", folder, strerror(errno));
 
     char message[MessageSize];
     int failed = ReadArchive(fullPath, ExtractEntries, CountEntry, nullptr, message);

@@ -13,10 +13,10 @@ static const char Usage[] =
     "  check   PACKAGE | --script FILE   parse the installation script, print its records\n"
     "  list    PACKAGE                   list the archive's entries\n"
     "  extract PACKAGE [-C DIR]          extract the archive as the installer does\n"
-    "  build   -o OUT [--stub STUB] SCRIPT (ARCHIVE.arj | FILE...)\n"
+    "  build   -o OUT [--stub STUB] SCRIPT [ARCHIVE.arj | FILE...]\n"
     "                                    make an installer from a script and files\n"
     "\n"
-    "vantorel-pack COMMAND --help tells more of each.\n";
+    "vantorel-pack COMMAND --help tells more of each; vantorel-pack --version.\n";
 
 int Fail(const char* format, ...) {
     va_list args;
@@ -47,6 +47,10 @@ int main(int argc, char** argv) {
                     {"list", ListCommand},
                     {"extract", ExtractCommand},
                     {"build", BuildCommand}};
+    if (argc == 2 && !strcmp(argv[1], "--version")) {
+        puts("vantorel-pack " VANTOREL_VERSION);
+        return 0;
+    }
     if (argc < 2 || IsHelpOption(argv[1])) {
         fputs(Usage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 1 : 0;

@@ -1,0 +1,630 @@
+// script_diagnostics.cpp: the reader's rules with positions, and the checks
+// of what a publisher almost surely did not mean.
+#include "tools/pack/script_diagnostics.h"
+
+#include "actions/folder_variables.h"
+
+#include <limits.h>
+#include <string.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+enum {
+    MaxNameLength = CommandNameSize - 1,
+    MaxTextLength = ArgumentTextSize - 1,
+    MaxPathLength = FolderSize - 1,
+};
+
+// The folders of a common Windows installation, for the length of paths.
+const char DefaultProgramFiles[] = "C:\\Program Files";
+const char DefaultWindows[] = "C:\\Windows";
+const char DefaultSystem[] = "C:\\Windows\\system32";
+
+bool IsLayout(char c) {
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
+
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+bool IsIntegerSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// The reader's decimal value: blanks, a sign, digits up to the first other
+// byte, saturating at the ends of 32 bits.
+int32_t IntegerValue(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && IsIntegerSpace(text[i])) i++;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; i++) {
+        value = value * 10 + (text[i] - '0');
+        if (value > (int64_t)INT_MAX + 1) value = (int64_t)INT_MAX + 1;
+    }
+    if (negative) value = -value;
+    return (int32_t)std::min<int64_t>(value, INT_MAX);
+}
+
+// A plain number: an optional sign and digits, within 32 bits.
+bool IsPlainNumber(const std::string& text) {
+    size_t digits = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos)
+        return false;
+    size_t significant = text.find_first_not_of('0', digits);
+    if (significant == std::string::npos) return true;
+    if (text.size() - significant > 10) return false;
+    int64_t value = std::stoll(text.substr(significant));
+    return text[0] == '-' ? -value >= INT_MIN : value <= INT_MAX;
+}
+
+std::string Plural(size_t count, const char* word, const char* words = nullptr) {
+    return std::to_string(count) + " " +
+           (count == 1 ? word
+            : words    ? words
+                       : std::string(word) + "s");
+}
+
+struct CommandShape {
+    const char* name;
+    const char* kinds; // one letter per argument: T a text, I an integer
+    const char* usage;
+    int expanded; // the argument that % variables are expanded in, or -1
+    bool path;    // that argument is a path on the target machine
+    bool setting; // read once by the installer: a second one is never used
+};
+
+const CommandShape Commands[] = {
+    {"Title", "T", "(\"title\")", -1, false, true},
+    {"NumFiles", "I", "(count)", -1, false, true},
+    {"RootDirectory", "T", "(\"\\name\")", -1, false, true},
+    {"TargetDirectory", "T", "(\"path\")", 0, true, true},
+    {"Registry", "ITTT", "(root, \"key\", \"name\", \"text\")", 3, false, false},
+    {"RegistryInt", "ITTI", "(root, \"key\", \"name\", number)", -1, false, false},
+    {"MakeDirectory", "T", "(\"path\")", 0, true, false},
+    {"MoveFile", "TT", "(\"file\", \"destination\")", 1, true, false},
+    {"StartMenu", "TTT", "(\"target\", \"group\", \"name\")", 0, true, false},
+    {"DesktopIcon", "TT", "(\"target\", \"name\")", 0, true, false},
+    {"Ask", "T", "(\"question\")", -1, false, false},
+    {"EndAsk", "", "()", -1, false, false},
+    {"Message", "T", "(\"text\")", -1, false, false},
+    {"MoveFolder", "TT", "(\"source\", \"destination\")", 1, false, false},
+};
+
+const CommandShape* FindCommand(const std::string& name) {
+    for (const CommandShape& shape : Commands)
+        if (name == shape.name) return &shape;
+    return nullptr;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    return text;
+}
+
+// Edits (insert, delete, change, swap two neighbours) from a to b.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); i++) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); j++) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); i++)
+        for (size_t j = 1; j <= b.size(); j++) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+std::string UnknownCommandMessage(const std::string& name, const std::string& shown) {
+    std::string message = "unknown command '" + shown + "': the installer passes it over";
+    const CommandShape* best = nullptr;
+    size_t bestDistance = 0;
+    for (const CommandShape& shape : Commands) {
+        size_t distance = EditDistance(Lower(name), Lower(shape.name));
+        if (!best || distance < bestDistance) best = &shape, bestDistance = distance;
+    }
+    if (bestDistance == 0) return message + "; did you mean '" + best->name + "'? (case matters)";
+    if (bestDistance <= (name.size() >= 6 ? 2u : 1u))
+        return message + "; did you mean '" + best->name + "'?";
+    return message;
+}
+
+// The cleaning pass of the reader, keeping where each byte came from and
+// which quote it stands behind. Finds the quote problems on the way: only
+// the first of a run, since one stray quote upsets every quote behind it
+// until a line ends outside quotes.
+struct Cleaner {
+    const MappedText& text;
+    uint32_t sourceSize;
+    Diagnostics* diagnostics;
+    ParsedScript* script;
+    std::vector<int32_t> openedBy;  // per cleaned byte inside quotes: the opening quote
+    std::vector<uint32_t> troubles; // cleaned-text indexes of quote problems
+    bool carrying = false;          // a reported problem still upsets the quotes
+
+    uint32_t Origin(uint32_t textIndex) const {
+        return textIndex < text.origin.size() ? text.origin[textIndex] : sourceSize;
+    }
+
+    void Trouble(uint32_t textIndex, const std::string& message) {
+        troubles.push_back((uint32_t)script->clean.size());
+        if (carrying) return;
+        diagnostics->Warn(Origin(textIndex), message);
+        carrying = true;
+    }
+
+    // The byte that the cleaned text holds behind the next quote after i (0
+    // at the end, or when no quote follows).
+    char ByteBehindNextQuote(uint32_t i) const {
+        const std::string& bytes = text.bytes;
+        bool behind = false;
+        for (i++; i < bytes.size(); i++) {
+            if (bytes[i] == '#') {
+                while (i < bytes.size() && !IsLineEnd(bytes[i])) i++;
+            } else if (behind && !IsLayout(bytes[i])) {
+                return bytes[i];
+            } else if (bytes[i] == '"') {
+                behind = true;
+            }
+        }
+        return behind ? ';' : 0;
+    }
+
+    // ; , and ) cut the script whatever the quotes say. When the quote that
+    // comes next looks like the end of a text, the text holds the byte;
+    // otherwise the quote before it was never closed.
+    void CutInsideQuotes(uint32_t i, uint32_t openingAt) {
+        if (carrying) return Trouble(i, ""); // looking ahead again would cost time for nothing
+        char c = text.bytes[i];
+        char behind = ByteBehindNextQuote(i);
+        if (!behind || !strchr(",);", behind))
+            return Trouble(openingAt, "this quote is not closed before the next ';', ',' or "
+                                      "')': the quote runs on into what follows");
+        const char* effect = c == ';'   ? "ends the statement"
+                             : c == ',' ? "ends the argument"
+                                        : "ends the arguments";
+        Trouble(i,
+                std::string("a text cannot hold '") + c + "': the installer " + effect + " here");
+    }
+
+    void Clean() {
+        const std::string& bytes = text.bytes;
+        bool inQuotes = false;
+        int32_t opening = -1;
+        uint32_t openingAt = 0;
+        for (uint32_t i = 0; i < bytes.size(); i++) {
+            char c = bytes[i];
+            if (c == '#') {
+                if (inQuotes)
+                    Trouble(i, "a text cannot hold '#': the installer takes the rest of the "
+                               "line for a comment, and the quote stays open");
+                while (i < bytes.size() && !IsLineEnd(bytes[i])) i++;
+                if (!inQuotes) carrying = false;
+                continue; // the loop drops the CR or LF as well
+            }
+            if (c == '\0') {
+                // The reader's cleaned text ends at its first NUL.
+                if (bytes.find_first_not_of("\t\r\n ", i + 1) != std::string::npos)
+                    diagnostics->Warn(Origin(i), "a NUL byte ends the script: the installer "
+                                                 "reads nothing behind it");
+                return;
+            }
+            if (c == '"') {
+                inQuotes = !inQuotes;
+                if (inQuotes) opening = (int32_t)script->clean.size(), openingAt = i;
+            } else if (!inQuotes && IsLayout(c)) {
+                if (IsLineEnd(c)) carrying = false;
+                continue;
+            } else if (inQuotes && strchr(";,)", c)) {
+                CutInsideQuotes(i, openingAt);
+            }
+            script->clean += c;
+            script->at.push_back(i);
+            openedBy.push_back(inQuotes && c != '"' ? opening : -1);
+        }
+        if (inQuotes) Trouble(openingAt, "this quote is never closed");
+    }
+};
+
+// One statement, [begin, end) of the cleaned text, cut as the reader cuts it.
+ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner, uint32_t begin,
+                             uint32_t end, Diagnostics* diagnostics) {
+    const std::string& clean = script.clean;
+    ParsedStatement st{};
+    st.begin = begin;
+    st.end = end;
+    // Troubles are found in text order.
+    auto trouble = std::lower_bound(cleaner.troubles.begin(), cleaner.troubles.end(), begin);
+    st.quoteTrouble =
+        cleaner.openedBy[begin] >= 0 || (trouble != cleaner.troubles.end() && *trouble <= end);
+    auto origin = [&](uint32_t k) { return cleaner.Origin(script.at[k]); };
+
+    uint32_t nameEnd =
+        (uint32_t)(std::find(clean.begin() + begin, clean.begin() + end, '(') - clean.begin());
+    st.name = clean.substr(begin, nameEnd - begin);
+    if (st.name.size() > MaxNameLength) {
+        diagnostics->Fail(origin(begin), "a command name of " + Plural(st.name.size(), "byte") +
+                                             ": the installer refuses names over 31 (\"Error "
+                                             "parsing installation script.\")");
+        st.refused = true;
+        return st;
+    }
+    st.open = nameEnd < end;
+    if (!st.open) return st;
+    uint32_t p = nameEnd + 1;
+    if (p < end && clean[p] == ')') {
+        st.closed = true;
+        st.close = p;
+    }
+    if (p == end || st.closed) return st;
+    for (;;) {
+        if (st.arguments.size() == ArgumentSlots) {
+            diagnostics->Fail(origin(p), "a seventh argument: the installer refuses statements "
+                                         "of over six (\"Error parsing installation script.\")");
+            st.refused = true;
+            return st;
+        }
+        uint32_t argEnd = p;
+        while (argEnd < end && clean[argEnd] != ',' && clean[argEnd] != ')') argEnd++;
+        ParsedArgument a{};
+        a.begin = p;
+        a.end = argEnd;
+        if (argEnd > p && clean[p] == '"') {
+            a.type = ArgumentType::Text;
+            a.text = argEnd - p >= 2 ? clean.substr(p + 1, argEnd - p - 2) : "";
+            if (a.text.size() > MaxTextLength) {
+                diagnostics->Fail(origin(p), "a text of " + Plural(a.text.size(), "byte") +
+                                                 ": the installer refuses texts over 255 "
+                                                 "(\"Error parsing installation script.\")");
+                st.refused = true;
+                return st;
+            }
+        } else {
+            a.type = ArgumentType::Integer;
+            a.text = clean.substr(p, argEnd - p);
+            a.intValue = IntegerValue(a.text);
+        }
+        st.arguments.push_back(a);
+        if (argEnd == end) return st;
+        if (clean[argEnd] == ')') {
+            st.closed = true;
+            st.close = argEnd;
+            return st;
+        }
+        p = argEnd + 1;
+        if (p == end) return st;
+        if (clean[p] == ')') {
+            st.closed = true;
+            st.close = p;
+            return st;
+        }
+    }
+}
+
+// Checks one script's statements in order; holds what the order tells.
+struct Checker {
+    const ParsedScript& script;
+    const MappedText& text;
+    uint32_t sourceSize;
+    ScriptKind kind;
+    const std::vector<std::string>* archiveNames;
+    const CodePage& codePage;
+    Diagnostics* diagnostics;
+
+    std::set<std::string> settingsSeen;
+    bool askOpen = false;
+    uint32_t askAt = 0;
+    int nestedAsks = 0;
+    std::set<std::string> moved;    // MoveFile sources so far, in lower case
+    std::set<std::string> archived; // the archive's names, in lower case
+
+    uint32_t At(uint32_t cleanIndex) const {
+        return SourceOffset(script, text, cleanIndex, sourceSize);
+    }
+    std::string Shown(const std::string& bytes) const { return codePage.ToUtf8(bytes); }
+
+    void Syntax(const ParsedStatement& st) {
+        if (st.open && !st.closed) diagnostics->Warn(At(st.end), "missing ')' before this");
+        if (st.closed && st.close + 1 < st.end)
+            diagnostics->Warn(At(st.close + 1), "text behind ')' is ignored: is a ';' missing "
+                                                "before it?");
+        for (const ParsedArgument& a : st.arguments) {
+            if (a.type != ArgumentType::Text) continue;
+            if (script.clean[a.end - 1] != '"' || a.end - a.begin < 2) {
+                diagnostics->Warn(At(a.end - 1), "this text does not end with '\"': the "
+                                                 "installer drops its last byte instead");
+                continue;
+            }
+            size_t quote = a.text.find('"');
+            if (quote != std::string::npos)
+                diagnostics->Warn(At(a.begin + 1 + (uint32_t)quote),
+                                  "a text cannot hold '\"': quotes only switch on and off "
+                                  "where blanks are kept");
+        }
+    }
+
+    void Arguments(const ParsedStatement& st, const CommandShape& shape) {
+        size_t wanted = strlen(shape.kinds), given = st.arguments.size();
+        if (given != wanted) {
+            uint32_t at = given > wanted ? st.arguments[wanted].begin
+                          : st.closed    ? st.close
+                          : !st.open     ? st.begin
+                                         : st.end;
+            diagnostics->Warn(At(at), std::string(shape.name) + " takes " +
+                                          Plural(wanted, "argument") + ", not " +
+                                          std::to_string(given) + ": " + shape.name + " " +
+                                          shape.usage);
+        }
+        for (size_t i = 0; i < std::min(wanted, given); i++) {
+            const ParsedArgument& a = st.arguments[i];
+            std::string which = "argument " + std::to_string(i + 1) + " of " + shape.name;
+            if (shape.kinds[i] == 'T' && a.type != ArgumentType::Text)
+                diagnostics->Warn(At(a.begin), which + " must be a text in quotes");
+            else if (shape.kinds[i] == 'I' && a.type == ArgumentType::Text)
+                diagnostics->Warn(At(a.begin), which + " must be a number, not a text");
+            else if (shape.kinds[i] == 'I' && !IsPlainNumber(a.text))
+                diagnostics->Warn(At(a.begin), (a.text.empty() ? std::string("an empty argument")
+                                                               : "'" + Shown(a.text) + "'") +
+                                                   " is read as " + std::to_string(a.intValue));
+        }
+    }
+
+    const ParsedArgument* Argument(const ParsedStatement& st, size_t i, ArgumentType type) {
+        return i < st.arguments.size() && st.arguments[i].type == type ? &st.arguments[i] : nullptr;
+    }
+
+    void Variables(const ParsedArgument& a) {
+        for (size_t i = 0; i < a.text.size(); i++) {
+            if (a.text[i] != '%') continue;
+            if (i + 1 < a.text.size() && strchr("pwstr%", a.text[i + 1])) {
+                i++;
+                continue;
+            }
+            std::string variable = i + 1 < a.text.size() ? Shown(a.text.substr(i, 2)) : "%";
+            diagnostics->Warn(At(a.begin + 1 + (uint32_t)i),
+                              "'" + variable +
+                                  "' names no folder: the installer drops it (the "
+                                  "folders are %p %w %s %t %r)");
+            return;
+        }
+    }
+
+    void PathLength(const ParsedArgument& a) {
+        std::string path = ExpandPath(a.text.c_str());
+        if (path.size() > MaxPathLength)
+            diagnostics->Warn(At(a.begin), "this path has " + Plural(path.size(), "character") +
+                                               " with the usual folders, over the 259 that "
+                                               "Windows allows: " +
+                                               Shown(path));
+    }
+
+    void MoveSource(const ParsedArgument& a) {
+        if (!moved.insert(Lower(a.text)).second) {
+            diagnostics->Warn(At(a.begin), "'" + Shown(a.text) +
+                                               "' is moved a second time: the first MoveFile "
+                                               "took it away");
+            return;
+        }
+        if (!archiveNames || archived.count(Lower(a.text))) return;
+        diagnostics->Fail(At(a.begin), "'" + Shown(a.text) +
+                                           "' is not in the archive: the installer would "
+                                           "install nothing here and still log it");
+    }
+
+    void Ask(const ParsedStatement& st) {
+        if (st.name == "Ask") {
+            if (askOpen) {
+                diagnostics->Warn(At(st.begin), "Ask inside an Ask block: blocks do not nest, "
+                                                "the next EndAsk ends both");
+                nestedAsks++;
+            }
+            if (!askOpen) askAt = st.begin;
+            askOpen = true;
+        } else if (st.name == "EndAsk") {
+            if (askOpen)
+                askOpen = false;
+            else if (nestedAsks > 0)
+                nestedAsks--; // the closing of a nested block, complained of already
+            else
+                diagnostics->Warn(At(st.begin), "EndAsk without Ask");
+        }
+    }
+
+    void Statement(const ParsedStatement& st) {
+        if (st.refused || st.quoteTrouble) return;
+        Syntax(st);
+        const CommandShape* shape = FindCommand(st.name);
+        if (!shape) {
+            if (!st.open)
+                diagnostics->Warn(At(st.begin), "no '(': the installer takes '" + Shown(st.name) +
+                                                    "' whole for a command name and passes it "
+                                                    "over");
+            else if (st.name.empty())
+                diagnostics->Warn(At(st.begin), "a statement without a command name");
+            else
+                diagnostics->Warn(At(st.begin), UnknownCommandMessage(st.name, Shown(st.name)));
+            return;
+        }
+        if (!strcmp(shape->name, "MoveFolder")) {
+            // In a script, build expands it (and says what is wrong with it).
+            if (kind == ScriptKind::Package)
+                diagnostics->Warn(At(st.begin), "MoveFolder is expanded by vantorel-pack build; "
+                                                "the installer passes it over");
+            return;
+        }
+        Arguments(st, *shape);
+        if (shape->setting && !settingsSeen.insert(shape->name).second)
+            diagnostics->Warn(At(st.begin), std::string(shape->name) +
+                                                " given again: the installer reads only the "
+                                                "first");
+        Ask(st);
+        if (const ParsedArgument* a = Argument(st, shape->expanded, ArgumentType::Text)) {
+            Variables(*a);
+            if (shape->path) PathLength(*a);
+        }
+        if (!strcmp(shape->name, "Registry") || !strcmp(shape->name, "RegistryInt"))
+            if (const ParsedArgument* root = Argument(st, 0, ArgumentType::Integer))
+                if (root->intValue < 0 || root->intValue > 3)
+                    diagnostics->Warn(At(root->begin),
+                                      "registry root " + std::to_string(root->intValue) +
+                                          " is none of 0 to 3 (HKEY_CLASSES_ROOT, "
+                                          "HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS)");
+        if (!strcmp(shape->name, "MoveFile"))
+            if (const ParsedArgument* source = Argument(st, 0, ArgumentType::Text))
+                MoveSource(*source);
+        if (!strcmp(shape->name, "NumFiles") && archiveNames)
+            if (const ParsedArgument* count = Argument(st, 0, ArgumentType::Integer))
+                if (count->intValue != (int64_t)archiveNames->size())
+                    diagnostics->Warn(At(count->begin),
+                                      "NumFiles is " + std::to_string(count->intValue) +
+                                          ", but the archive holds " +
+                                          Plural(archiveNames->size(), "entry", "entries") +
+                                          ": the progress bar will be wrong");
+    }
+
+    void End() {
+        if (askOpen)
+            diagnostics->Warn(At(askAt), "Ask without EndAsk: a No skips everything behind it");
+        if (!archiveNames) return;
+        for (const std::string& name : *archiveNames)
+            if (!moved.count(Lower(name)))
+                diagnostics->Warn(sourceSize, "archive entry '" + Shown(name) +
+                                                  "' is moved by no MoveFile: it is extracted "
+                                                  "and thrown away");
+    }
+};
+
+// The folders as a common installation has them, %r and %t from the script.
+void SetUsualFolders(const ParsedScript& script) {
+    memset(&folderVariables, 0, sizeof folderVariables);
+    SetFolder(folderVariables.programFilesDir, DefaultProgramFiles);
+    SetFolder(folderVariables.windowsDir, DefaultWindows);
+    SetFolder(folderVariables.systemDir, DefaultSystem);
+    const char* settings[] = {"RootDirectory", "TargetDirectory"};
+    for (const char* name : settings)
+        for (const ParsedStatement& st : script.statements)
+            if (st.name == name && !st.arguments.empty() &&
+                st.arguments[0].type == ArgumentType::Text) {
+                if (!strcmp(name, "RootDirectory"))
+                    SetFolder(folderVariables.rootDir, st.arguments[0].text.c_str());
+                else
+                    SetFolder(folderVariables.targetDir, ExpandPath(st.arguments[0].text.c_str()));
+                break;
+            }
+}
+
+} // namespace
+
+void Diagnostics::Warn(uint32_t offset, const std::string& message) {
+    list.push_back({offset, Severity::Warning, message});
+    warnings++;
+}
+
+void Diagnostics::Fail(uint32_t offset, const std::string& message) {
+    list.push_back({offset, Severity::Error, message});
+    errors++;
+}
+
+std::vector<Diagnostic> Diagnostics::Sorted() const {
+    std::vector<Diagnostic> sorted = list;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) { return a.offset < b.offset; });
+    auto same = [](const Diagnostic& a, const Diagnostic& b) {
+        return a.offset == b.offset && a.severity == b.severity && a.message == b.message;
+    };
+    sorted.erase(std::unique(sorted.begin(), sorted.end(), same), sorted.end());
+    return sorted;
+}
+
+namespace {
+
+// Walks a source forward, counting lines and columns.
+struct Cursor {
+    const std::string& source;
+    bool utf8;
+    size_t at = 0;
+    SourcePosition position{1, 1};
+
+    Cursor(const std::string& text) : source(text), utf8(IsUtf8(text)) {
+        if (utf8 && source.compare(0, 3, "\xEF\xBB\xBF") == 0) at = 3;
+    }
+    void MoveTo(uint32_t offset) {
+        while (at < offset && at < source.size()) {
+            char c = source[at];
+            if (c == '\n' || (c == '\r' && (at + 1 == source.size() || source[at + 1] != '\n'))) {
+                position.line++;
+                position.column = 1;
+                at++;
+            } else if (c == '\r') {
+                at++; // the LF behind it ends the line
+            } else {
+                position.column++;
+                at += utf8 ? Utf8Length((unsigned char)c) : 1;
+            }
+        }
+    }
+};
+
+} // namespace
+
+SourcePosition PositionOf(const std::string& source, uint32_t offset) {
+    Cursor cursor(source);
+    cursor.MoveTo(offset);
+    return cursor.position;
+}
+
+void Diagnostics::Print(FILE* out, const std::string& fileName, const std::string& source) const {
+    Cursor cursor(source);
+    for (const Diagnostic& d : Sorted()) {
+        cursor.MoveTo(d.offset);
+        fprintf(out, "%s:%u:%u: %s: %s\n", fileName.c_str(), cursor.position.line,
+                cursor.position.column, d.severity == Severity::Error ? "error" : "warning",
+                d.message.c_str());
+    }
+}
+
+uint32_t SourceOffset(const ParsedScript& script, const MappedText& text, uint32_t cleanIndex,
+                      uint32_t sourceSize) {
+    if (cleanIndex >= script.at.size()) return sourceSize;
+    uint32_t index = script.at[cleanIndex];
+    return index < text.origin.size() ? text.origin[index] : sourceSize;
+}
+
+ParsedScript ParseScriptForDiagnostics(const MappedText& text, uint32_t sourceSize,
+                                       Diagnostics* diagnostics) {
+    ParsedScript script;
+    Cleaner cleaner{text, sourceSize, diagnostics, &script, {}, {}, false};
+    cleaner.Clean();
+    uint32_t length = (uint32_t)script.clean.size();
+    for (uint32_t begin = 0; begin < length;) {
+        size_t semicolon = script.clean.find(';', begin);
+        uint32_t end = semicolon == std::string::npos ? length : (uint32_t)semicolon;
+        if (end > begin)
+            script.statements.push_back(CutStatement(script, cleaner, begin, end, diagnostics));
+        begin = end + 1;
+    }
+    return script;
+}
+
+void DiagnoseScript(const MappedText& text, uint32_t sourceSize, ScriptKind kind,
+                    const std::vector<std::string>* archiveNames, const CodePage& codePage,
+                    Diagnostics* diagnostics) {
+    ParsedScript script = ParseScriptForDiagnostics(text, sourceSize, diagnostics);
+    FolderVariables saved = folderVariables;
+    SetUsualFolders(script);
+    Checker checker{script, text,  sourceSize, kind, archiveNames, codePage, diagnostics,
+                    {},     false, 0,          0,    {},           {}};
+    if (archiveNames)
+        for (const std::string& name : *archiveNames) checker.archived.insert(Lower(name));
+    for (const ParsedStatement& st : script.statements) checker.Statement(st);
+    checker.End();
+    folderVariables = saved;
+}
