@@ -16,6 +16,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -132,6 +133,63 @@ bool IsDirectory(const std::string& hostPath) {
     return stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The names of one folder by their lower-case form, read once and kept
+// current as we make names in it, so that a name is found in constant time;
+// a folder changed by anyone else (its time differs) is read again.
+struct FolderIndex {
+    struct timespec changed;
+    std::unordered_map<std::string, std::string> names;
+};
+std::unordered_map<std::string, FolderIndex> folderIndexes; // by absolute host path
+
+std::string AbsoluteFolder(const std::string& folder) {
+    if (!folder.empty() && folder[0] == '/') return folder;
+    char cwd[4096];
+    std::string current = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    return folder.empty() || folder == "." ? current : current + "/" + folder;
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The entry of folder whose name is component in another case, or "".
+std::string FindName(const std::string& folder, const std::string& component) {
+    std::string absolute = AbsoluteFolder(folder);
+    struct stat info;
+    if (stat(absolute.c_str(), &info) != 0) return "";
+    FolderIndex& index = folderIndexes[absolute];
+    if (!SameTime(index.changed, info.st_mtim)) {
+        index.changed = info.st_mtim;
+        index.names.clear();
+        if (DIR* dir = opendir(absolute.c_str())) {
+            while (dirent* entry = readdir(dir)) index.names[Lower(entry->d_name)] = entry->d_name;
+            closedir(dir);
+        }
+    }
+    auto found = index.names.find(Lower(component));
+    if (found == index.names.end()) return "";
+    // A name removed since it was read is no match.
+    if (!Exists(absolute + "/" + found->second)) {
+        index.names.erase(found);
+        return "";
+    }
+    return found->second;
+}
+
+// After we made hostPath: its folder's index learns the name without being
+// read again.
+void NoteMade(const std::string& hostPath) {
+    size_t slash = hostPath.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "" : hostPath.substr(0, slash);
+    auto index = folderIndexes.find(AbsoluteFolder(slash == 0 ? "/" : folder));
+    struct stat info;
+    if (index == folderIndexes.end() || stat(index->first.c_str(), &info) != 0) return;
+    std::string name = hostPath.substr(slash + 1);
+    index->second.names[Lower(name)] = name;
+    index->second.changed = info.st_mtim;
+}
+
 // Appends component to base, taking an existing entry whose name differs only
 // in letter case when the exact name does not exist.
 std::string JoinResolved(const std::string& base, const std::string& component) {
@@ -139,16 +197,7 @@ std::string JoinResolved(const std::string& base, const std::string& component) 
                         : base == "/" ? "/" + component
                                       : base + "/" + component;
     if (component == "." || component == ".." || Exists(exact)) return exact;
-    DIR* dir = opendir(base.empty() ? "." : base.c_str());
-    if (!dir) return exact;
-    std::string match;
-    while (dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, component.c_str()) == 0) {
-            match = entry->d_name;
-            break;
-        }
-    }
-    closedir(dir);
+    std::string match = FindName(base, component);
     if (match.empty()) return exact;
     return base.empty() ? match : base == "/" ? "/" + match : base + "/" + match;
 }
@@ -523,7 +572,10 @@ int PlatformSetFileTime(const char* path, int64_t time) {
 }
 
 FILE* PlatformOpenFile(const char* path, const char* mode) {
-    return fopen(ToHost(path).c_str(), mode);
+    std::string host = ToHost(path);
+    FILE* file = fopen(host.c_str(), mode);
+    if (file && mode[0] != 'r') NoteMade(host);
+    return file;
 }
 
 // ---- COM and shell links ----
