@@ -16,5 +16,5 @@ function(vantorel_stub_options target)
         -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
         -Wl,-e,${VANTOREL_ENTRY} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
-    target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 comctl32 uuid gcc)
+    target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 uuid gcc)
 endfunction()

@@ -5,6 +5,7 @@
 // (argument vectors, static constructors, atexit) the installer does not use.
 #include "frontend/install_controller.h"
 #include "platform/platform.h"
+#include "platform/win32/platform_win32.h"
 
 #include <windows.h>
 
@@ -27,5 +28,6 @@ static const char* SkipProgramName(const char* line) {
 }
 
 extern "C" void StubEntry(void) {
+    PlatformRestrictDllSearch();
     PlatformExit(RunInstaller(SkipProgramName(GetCommandLineA())));
 }

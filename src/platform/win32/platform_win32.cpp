@@ -1,11 +1,22 @@
 // platform_win32.cpp: platform.h on Windows, each function forwarded to its Win32 call.
 #include "platform/platform.h"
+#include "platform/win32/platform_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
 static int silentMode;
+
+// SetDefaultDllDirectories is there from Windows 8 on, and on 7 with update
+// KB2533623; without it SetDllDirectory("") at least takes the current folder
+// out of the search, and the manifest keeps comctl32.dll side by side.
+void PlatformRestrictDllSearch(void) {
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
+    SetDefaultDllDirectoriesCall restrict = (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
+}
 
 long PlatformRegOpenKeyEx(PlatformKey root, const char* subKey, uint32_t options, uint32_t access,
                           PlatformKey* result) {
