@@ -42,6 +42,9 @@ long PlatformRegCloseKey(PlatformKey key);
 uint32_t PlatformGetCurrentDirectory(uint32_t size, char* buffer);
 int PlatformSetCurrentDirectory(const char* path);
 int PlatformCreateDirectory(const char* path);
+// CreateDirectoryA with the security descriptor that sddl describes in the
+// security descriptor definition language; fails when sddl does not parse.
+int PlatformCreateSecuredDirectory(const char* path, const char* sddl);
 int PlatformRemoveDirectory(const char* path);
 int PlatformCopyFile(const char* source, const char* destination, int failIfExists);
 int PlatformDeleteFile(const char* path);
@@ -50,6 +53,16 @@ uint32_t PlatformGetSystemDirectory(char* buffer, uint32_t size);
 uint32_t PlatformGetTempPath(uint32_t size, char* buffer);
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size);
 uint32_t PlatformGetTickCount(void);
+
+// Whether the Administrators group is in effect in the process's token
+// (advapi32 CheckTokenMembership): an elevated process, or an administrator's
+// where there is no UAC. Only then can the process use a folder that
+// PLATFORM_SDDL_ADMINISTRATORS_ONLY describes.
+int PlatformIsElevated(void);
+// Owned by and open to Administrators and SYSTEM only, passed on to what is
+// made inside, nothing taken from the parent folder: a user's unelevated
+// programs can neither read nor replace what an elevated installer puts there.
+#define PLATFORM_SDDL_ADMINISTRATORS_ONLY "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
 
 // Lists the plain files of one folder, calling back with each name; folders
 // are left out. Used to clear the installer's own extraction folder.

@@ -61,6 +61,7 @@ struct Simulation {
     FILE* messageOutput = nullptr;
     int32_t shellLinkFailure = 0;
     int silent = 0;
+    bool elevated = false;
     std::string windowsDir = "C:\\Windows";
     std::string systemDir = "C:\\Windows\\system32";
     std::string tempPath = "C:\\Temp\\";
@@ -243,6 +244,9 @@ void SimSetTempPath(const std::string& path) {
 void SimSetModuleFileName(const std::string& path) {
     State().moduleFileName = path;
 }
+void SimSetElevated(bool elevated) {
+    State().elevated = elevated;
+}
 
 void SimSetRegistryValue(int rootIndex, const std::string& key, const std::string& name,
                          uint32_t type, const std::vector<uint8_t>& data) {
@@ -403,6 +407,12 @@ int PlatformCreateDirectory(const char* path) {
     return mkdir(ToHost(path).c_str(), 0755) == 0;
 }
 
+// The descriptor is recorded, not applied: host permissions cannot express it.
+int PlatformCreateSecuredDirectory(const char* path, const char* sddl) {
+    Record("CreateDirectory", {path, sddl});
+    return mkdir(ToHost(path).c_str(), 0700) == 0;
+}
+
 int PlatformRemoveDirectory(const char* path) {
     Record("RemoveDirectory", {path});
     return rmdir(ToHost(path).c_str()) == 0;
@@ -468,6 +478,11 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
 uint32_t PlatformGetTickCount(void) {
     static uint32_t ticks = 1000;
     return ticks += 16;
+}
+
+int PlatformIsElevated(void) {
+    Record("CheckTokenMembership", {"S-1-5-32-544"});
+    return State().elevated;
 }
 
 void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {

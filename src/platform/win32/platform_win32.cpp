@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 static int silentMode;
@@ -53,6 +54,16 @@ int PlatformCreateDirectory(const char* path) {
     return CreateDirectoryA(path, 0);
 }
 
+int PlatformCreateSecuredDirectory(const char* path, const char* sddl) {
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, 0, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                              &attributes.lpSecurityDescriptor, 0))
+        return 0;
+    int made = CreateDirectoryA(path, &attributes);
+    LocalFree(attributes.lpSecurityDescriptor);
+    return made;
+}
+
 int PlatformRemoveDirectory(const char* path) {
     return RemoveDirectoryA(path);
 }
@@ -83,6 +94,16 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
 
 uint32_t PlatformGetTickCount(void) {
     return GetTickCount();
+}
+
+int PlatformIsElevated(void) {
+    // S-1-5-32-544, BUILTIN\Administrators, laid out as a SID.
+    static const struct {
+        BYTE revision, subAuthorityCount, authority[6];
+        DWORD subAuthority[2];
+    } administrators = {SID_REVISION, 2, {0, 0, 0, 0, 0, 5}, {32, 544}};
+    BOOL member;
+    return CheckTokenMembership(0, (PSID)&administrators, &member) && member;
 }
 
 void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {
