@@ -10,13 +10,26 @@
 static int silentMode;
 
 // SetDefaultDllDirectories is there from Windows 8 on, and on 7 with update
-// KB2533623; without it SetDllDirectory("") at least takes the current folder
-// out of the search, and the manifest keeps comctl32.dll side by side.
+// KB2533623; without it SetDllDirectory("") takes only the current folder out
+// of the search, the program's own still comes first. So the DLLs that system
+// DLLs load later by name (delay-loaded imports among them, which Wine resolves
+// through the program's folder whatever the search) are loaded here from the
+// system folder by full path: a later load by name finds them loaded.
 void PlatformRestrictDllSearch(void) {
+    static const char later[] = "uxtheme\0userenv\0propsys\0dwmapi\0cryptbase\0apphelp\0"
+                                "oleacc\0ntmarta\0version\0msimg32\0winmm\0";
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
     SetDefaultDllDirectoriesCall restrict = (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(
         GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
     if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (!length || length >= MAX_PATH) return;
+    path[length++] = '\\';
+    for (const char* name = later; *name; name += lstrlenA(name) + 1) {
+        lstrcpyA(path + length, name);
+        LoadLibraryA(path);
+    }
 }
 
 long PlatformRegOpenKeyEx(PlatformKey root, const char* subKey, uint32_t options, uint32_t access,
