@@ -11,6 +11,7 @@ packages=(
     arj                                       # test archives (creation only)
     xvfb xdotool imagemagick x11-utils        # the dialog under a virtual display
     liblnk-utils                              # reading shortcuts back
+    osslsigncode openssl                      # the signed-installer test
     hyperfine                                 # benchmarks
     dpkg-dev                                  # cpack -G DEB (dpkg-shlibdeps)
 )

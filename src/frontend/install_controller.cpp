@@ -140,9 +140,12 @@ void OnInit(void) {
 // extracting under the entries' own names into the shared folder would let
 // other processes plant or read those files. A name that exists already,
 // perhaps planted, is passed over, since creating it fails. Without such a
-// folder nothing is extracted at all.
+// folder nothing is extracted at all. An elevated installer makes it open to
+// administrators only, so that the user's unelevated programs cannot replace
+// what it extracts before it is installed.
 static void EnterPrivateFolder(void) {
     InstallController* c = &controller;
+    int secured = PlatformIsElevated();
     if (PlatformGetTempPath(sizeof c->temp, c->temp) >= sizeof c->temp) c->temp[0] = 0;
     size_t length = strlen(c->temp);
     if (length && c->temp[length - 1] != '\\' && length + 1 < sizeof c->temp) strcat(c->temp, "\\");
@@ -150,7 +153,9 @@ static void EnterPrivateFolder(void) {
         int number = (int)((PlatformGetTickCount() + attempt * 7919u) & 0x7FFFFFFF);
         FormatText(c->folder, PathSize, "%svantorel-%d", c->temp, number);
         if (strlen(c->folder) + 2 >= PathSize) break; // no room left for names inside
-        if (!PlatformCreateDirectory(c->folder)) continue;
+        if (!(secured ? PlatformCreateSecuredDirectory(c->folder, PLATFORM_SDDL_ADMINISTRATORS_ONLY)
+                      : PlatformCreateDirectory(c->folder)))
+            continue;
         if (PlatformSetCurrentDirectory(c->folder)) return;
         PlatformRemoveDirectory(c->folder); // ours, but it cannot be entered
         break;

@@ -25,6 +25,13 @@ enum {
     PLATFORM_REG_DWORD = 4,
     PLATFORM_ERROR_SUCCESS = 0,
     PLATFORM_MOVEFILE_REPLACE_EXISTING = 1,
+    PLATFORM_MOVEFILE_DELAY_UNTIL_REBOOT = 4,
+    PLATFORM_KEY_QUERY_SET_VALUE = 0x3, // KEY_QUERY_VALUE | KEY_SET_VALUE
+    PLATFORM_ERROR_FILE_NOT_FOUND = 2,
+    PLATFORM_ERROR_PATH_NOT_FOUND = 3,
+    PLATFORM_ERROR_DIR_NOT_EMPTY = 145,
+    PLATFORM_INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF,
+    PLATFORM_FILE_ATTRIBUTE_DIRECTORY = 0x10,
 };
 
 // Registry (advapi32). Results are Win32 error codes: 0 is success.
@@ -36,6 +43,10 @@ long PlatformRegCreateKey(PlatformKey root, const char* subKey, PlatformKey* res
 long PlatformRegSetValueEx(PlatformKey key, const char* valueName, uint32_t type,
                            const uint8_t* data, uint32_t size);
 long PlatformRegCloseKey(PlatformKey key);
+long PlatformRegDeleteValue(PlatformKey key, const char* valueName);
+long PlatformRegDeleteKey(PlatformKey root, const char* subKey);
+// RegQueryInfoKeyA with only the counts of subkeys and of values asked for.
+long PlatformRegQueryInfoKey(PlatformKey key, uint32_t* subKeys, uint32_t* values);
 
 // Files, folders and the current directory (kernel32). BOOL results: nonzero
 // is success. Paths are Windows paths; on the host the file names are matched
@@ -43,9 +54,16 @@ long PlatformRegCloseKey(PlatformKey key);
 uint32_t PlatformGetCurrentDirectory(uint32_t size, char* buffer);
 int PlatformSetCurrentDirectory(const char* path);
 int PlatformCreateDirectory(const char* path);
+// CreateDirectoryA with the security descriptor that sddl describes in the
+// security descriptor definition language; fails when sddl does not parse.
+int PlatformCreateSecuredDirectory(const char* path, const char* sddl);
 int PlatformRemoveDirectory(const char* path);
 int PlatformCopyFile(const char* source, const char* destination, int failIfExists);
 int PlatformDeleteFile(const char* path);
+uint32_t PlatformGetFileAttributes(const char* path);
+// The error code of the last failed file or folder call.
+uint32_t PlatformGetLastError(void);
+void PlatformSleep(uint32_t milliseconds);
 // GetTempFileNameA(folder, prefix, 0, buffer): makes a new empty file of a
 // unique name in folder; buffer holds 260 characters. 0 on failure.
 uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer);
@@ -59,6 +77,16 @@ uint32_t PlatformGetTickCount(void);
 // Sets a file's access and modification times to time, in seconds since
 // 1970 (the C runtime's _utime). Nonzero on success.
 int PlatformSetFileTime(const char* path, int64_t time);
+
+// Whether the Administrators group is in effect in the process's token
+// (advapi32 CheckTokenMembership): an elevated process, or an administrator's
+// where there is no UAC. Only then can the process use a folder that
+// PLATFORM_SDDL_ADMINISTRATORS_ONLY describes.
+int PlatformIsElevated(void);
+// Owned by and open to Administrators and SYSTEM only, passed on to what is
+// made inside, nothing taken from the parent folder: a user's unelevated
+// programs can neither read nor replace what an elevated installer puts there.
+#define PLATFORM_SDDL_ADMINISTRATORS_ONLY "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
 
 // Lists the plain files of one folder, calling back with each name; folders
 // are left out. Used to clear the installer's own extraction folder.

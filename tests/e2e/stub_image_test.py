@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """stub_image_test.py: reads a built installer stub as Windows would and checks its image.
 
-The size, the machine, the subsystem, the imports and the resources: dialog
-template 102 control by control, icon 101 and the manifest.
+The size, the machine, the subsystem, the sections, the imports (protected
+system DLLs only) and the resources: dialog template 102 control by control,
+icon 101 and the manifest.
 
 usage: stub_image_test.py STUB (i686|x86-64) ICON_SCRIPT
 Exit code 77 when the stub has not been built: skipped.
@@ -11,12 +12,20 @@ import os
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 
 SKIP = 77
 STUB_SIZE = 24576
 MACHINES = {"i686": 0x14C, "x86-64": 0x8664}
+# Known DLLs, which Windows loads only from the system folder: a static import
+# of any other DLL is resolved before the installer can limit the search.
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
-                "comctl32.dll", "msvcrt.dll"}
+                "msvcrt.dll"}
+# Windows 7, 8, 8.1 and 10/11.
+SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+ASM, COMPATIBILITY = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:compatibility.v1"
+SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
 
 # The dialog template: class, id, text, x, y, width, height, style of each control.
@@ -53,6 +62,8 @@ class Image:
         self.sections = []
         for i in range(sections):
             name, vsize, va, rawsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            flags = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
+            assert flags & (SCN_EXECUTE | SCN_WRITE) != SCN_EXECUTE | SCN_WRITE, f"{name} is W+X"
             self.sections.append((name.rstrip(b"\0").decode(), va, max(vsize, rawsize), raw))
 
     def offset(self, rva):
@@ -155,6 +166,18 @@ def check_icon(resources, icon_script):
     assert image == drawn[22:], "icon 101 is the picture that make_icon.py draws"
 
 
+def check_manifest(manifest):
+    level = manifest.find(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+    assert level is not None and level.get("level") == "requireAdministrator", "asks for admin"
+    dependency = manifest.find(f"{{{ASM}}}dependency/{{{ASM}}}dependentAssembly/{{{ASM}}}"
+                               "assemblyIdentity")
+    assert dependency is not None and (dependency.get("name"), dependency.get("version"),
+                                       dependency.get("publicKeyToken")) == (
+        "Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df"), "Common Controls 6"
+    supported = {os.get("Id") for os in manifest.iter(f"{{{COMPATIBILITY}}}supportedOS")}
+    assert supported == SUPPORTED_OS, f"supported Windows versions {supported}"
+
+
 def check(stub, architecture, icon_script):
     data = open(stub, "rb").read()
     assert len(data) == STUB_SIZE, f"{len(data)} bytes"
@@ -170,6 +193,7 @@ def check(stub, architecture, icon_script):
     assert image.directory[9] == (0, 0), "no thread-local storage"
     imports = image.imports()
     assert set(imports) <= ALLOWED_DLLS, f"imports from {sorted(set(imports) - ALLOWED_DLLS)}"
+    assert "SetDllDirectoryA" in imports["kernel32.dll"], "the DLL search is limited"
     for required in ("GetCommandLineA", "ExitProcess"):
         assert required in imports["kernel32.dll"], f"{required} not imported"
     assert "DialogBoxParamA" in imports["user32.dll"]
@@ -177,8 +201,7 @@ def check(stub, architecture, icon_script):
     resources = image.resources()
     check_dialog(resources[(RT_DIALOG, 102)])
     check_icon(resources, icon_script)
-    manifest = resources[(RT_MANIFEST, 1)].decode()
-    assert 'level="requireAdministrator"' in manifest, "asks for administrator rights"
+    check_manifest(ElementTree.fromstring(resources[(RT_MANIFEST, 1)]))
 
 
 def main():
@@ -188,7 +211,7 @@ def main():
         return SKIP
     try:
         check(stub, architecture, icon_script)
-    except (AssertionError, KeyError, struct.error) as error:
+    except (AssertionError, KeyError, struct.error, ElementTree.ParseError) as error:
         print(f"FAILED {stub}: {error!r}")
         return 1
     print(f"passed {stub}")

@@ -16,10 +16,13 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
         faults    targets on a full and on a read-only drive, %TEMP% on a full drive
                   (small tmpfs drives: needs root)
         publisher a UTF-8 tree built with MoveFolder, and an installer without files
+        planting  DLLs planted beside the installer are not loaded (mingw, Xvfb)
+        signing   an installer signed with osslsigncode verifies and installs
 Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
 """
 import argparse
 import contextlib
+import glob
 import os
 import shutil
 import signal
@@ -245,6 +248,17 @@ def full_package(options, folder):
     return package, files
 
 
+def forget_full_install(wine, target):
+    """Removes what an earlier install of FULL_SCRIPT into target left, so that
+    the next one makes every folder again."""
+    shutil.rmtree(os.path.dirname(wine.unix_path(target)), ignore_errors=True)
+    shutil.rmtree(wine.unix_path(wine.folder("Programs") + r"\E2E Tool"), ignore_errors=True)
+    with contextlib.suppress(FileNotFoundError):
+        os.remove(wine.unix_path(wine.folder("Desktop") + r"\E2E Readme.lnk"))
+    for root in ("HKLM", "HKCU"):
+        wine.reg("delete", root + r"\Software\Vantorel E2E")
+
+
 def expected_log(target, programs, desktop):
     key = r"Software\Vantorel E2E"
     lines = [
@@ -274,13 +288,8 @@ def step_silent(options):
         package, files = full_package(options, folder)
         target = r"C:\E2E Target %s\with spaces" % options.arch
         target_unix = wine.unix_path(target)
-        shutil.rmtree(os.path.dirname(target_unix), ignore_errors=True)
+        forget_full_install(wine, target)
         programs, desktop = wine.folder("Programs"), wine.folder("Desktop")
-        shutil.rmtree(wine.unix_path(programs + r"\E2E Tool"), ignore_errors=True)
-        with contextlib.suppress(FileNotFoundError):
-            os.remove(wine.unix_path(desktop + r"\E2E Readme.lnk"))
-        for root in ("HKLM", "HKCU"):
-            wine.reg("delete", root + r"\Software\Vantorel E2E")
 
         temp_before = wine.temp_listing()
         expect_equal(0, wine.install(package, target_arguments(target)), "exit code")
@@ -377,9 +386,9 @@ def press(display, key):
                    check=True, timeout=30)
 
 
-def dialog_install(wine, display, package, target, keys_before=()):
+def dialog_install(wine, display, package, target, keys_before=(), arguments=()):
     """Runs the dialog to its end by keys: Install, Yes to the question, Finish."""
-    installer = wine.start([package])
+    installer = wine.start([package] + list(arguments))
     wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
     for key in keys_before:
         key() if callable(key) else press(display, key)
@@ -455,13 +464,13 @@ def replace_script(package, script):
     write(package, data[:PACKAGE_OFFSET] + struct.pack("<I", len(script)) + script + rest)
 
 
-def two_file_package(options, folder, extra=""):
+def two_file_package(options, folder):
     src = os.path.join(folder, "src")
     write(os.path.join(src, "a.bin"), b"good file " * 100)
     write(os.path.join(src, "b.bin"), b"second file")
     arj(src, "files.arj", 0, ["a.bin", "b.bin"])
     script = (r'Title ("Failures"); NumFiles (2); MakeDirectory ("%t");'
-              r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");' + extra)
+              r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");')
     write(os.path.join(folder, "install.txt"), script.encode())
     package = os.path.join(folder, "setup.exe")
     build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
@@ -472,8 +481,13 @@ def step_failures(options):
     with virtual_display() as display:
         wine = Wine(options, display)
         folder = fresh_folder(options, "failures")
-        package = two_file_package(options, folder,
-                                   r' MoveFile ("missing.txt", "%t\missing.txt");')
+        # The tool refuses a MoveFile of a file not in the archive; the
+        # installer is given one all the same.
+        package = two_file_package(options, folder)
+        original = read(package)
+        script = read(os.path.join(folder, "install.txt")) + \
+            br' MoveFile ("missing.txt", "%t\missing.txt");'
+        replace_script(package, script)
         original = read(package)
         data_at = original.index(b"good file ")
         entry_header_at = original.index(b"\x60\xea", original.index(b"\x60\xea", 24580) + 4)
@@ -704,6 +718,145 @@ def start_status(options, wine, display, package, folder):
         wine.kill()
 
 
+# ---- planted DLLs ----
+
+# Not known DLLs, so looked for in the program's folder first. Many are loaded
+# under Wine by the installer's own DLLs (comctl32, version, uxtheme, propsys,
+# userenv, windowscodecs, iphlpapi, dnsapi, actxprxy); the others are the
+# names that planting attacks on Windows installers have used.
+PLANTED = """comctl32 version uxtheme userenv dwmapi propsys cryptbase winmm dbghelp profapi
+    sspicli secur32 cryptsp rsaenh bcrypt ntmarta wintrust crypt32 msasn1 cabinet mpr netapi32
+    netutils srvcli wkscli apphelp windowscodecs urlmon iertutil wininet winhttp dnsapi iphlpapi
+    oleacc riched20 msftedit dwrite linkinfo ntshrui cscapi powrprof wtsapi32 winsta msimg32
+    usp10 actxprxy textshaping""".split()
+
+# Wine's own user32 imports version.dll (that of Windows does not: a known
+# DLL, it imports known DLLs only), and Wine, told to prefer native DLLs,
+# resolves that import through the program's folder before the program's first
+# instruction. Loaded that way it is Wine's doing; loaded any other way, ours.
+WINE_OWN_IMPORTS = {"version"}
+
+FAKE_DLL = r"""
+#include <windows.h>
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        char path[MAX_PATH + 8], text[MAX_PATH + 8];
+        DWORD length = GetModuleFileNameA(self, path, MAX_PATH), written;
+        HANDLE marker;
+        lstrcpyA(path + length, ".loaded");
+        /* reserved is null for a LoadLibrary, set for a static import */
+        lstrcpyA(text, reserved ? "static " : "dynamic ");
+        length = lstrlenA(text);
+        length += GetModuleFileNameA(0, text + length, MAX_PATH);
+        marker = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+        WriteFile(marker, text, length, &written, 0);
+        CloseHandle(marker);
+    }
+    return TRUE;
+}
+"""
+def plant(folder, compiler):
+    source = os.path.join(folder, "fake.c")
+    write(source, FAKE_DLL.encode())
+    fake = os.path.join(folder, "fake.bin")
+    subprocess.run([compiler, "-shared", "-s", "-o", fake, source], check=True, timeout=120)
+    for name in PLANTED:
+        shutil.copy(fake, os.path.join(folder, name + ".dll"))
+
+
+def loaded(folder):
+    """'name.dll, static|dynamic program' for each marker, but those of WINE_OWN_IMPORTS."""
+    found = []
+    for marker in sorted(glob.glob(os.path.join(folder, "*.loaded"))):
+        name, how = os.path.basename(marker)[:-11].lower(), read(marker).decode(errors="replace")
+        if not (name in WINE_OWN_IMPORTS and how.startswith("static ")):
+            found.append(f"{name}.dll, {how}")
+    return found
+
+
+def step_planting(options):
+    """DLLs planted beside the installer: a silent install and a dialog run (with
+    the folder box opened) load none of them and still install."""
+    compiler = shutil.which(("i686" if options.arch == "i686" else "x86_64") + "-w64-mingw32-gcc")
+    if not compiler or not shutil.which("xdotool"):
+        raise Skipped("mingw or xdotool missing")
+    with virtual_display() as display:
+        if display is None:
+            raise Skipped("Xvfb missing")
+        wine = Wine(options, display)
+        wine.env["WINEDLLOVERRIDES"] += ";" + ",".join(PLANTED) + "=n,b"
+        folder = fresh_folder(options, "planting")
+        package, files = full_package(options, folder)
+        plant(os.path.dirname(package), compiler)
+        target = r"C:\Planting %s\silent" % options.arch
+        forget_full_install(wine, target)
+        expect_equal(0, wine.install(package, target_arguments(target)), "exit code, silent")
+        markers = loaded(os.path.dirname(package))
+        expect_equal(expected_log(target, wine.folder("Programs"), wine.folder("Desktop")),
+                     read(os.path.join(wine.unix_path(target), "install.log")), "install.log")
+        check(not markers, f"planted DLLs loaded in a silent install: {markers}")
+
+        write(os.path.join(folder, "app.txt"), b"installed through the dialog\n")
+        write(os.path.join(folder, "install.txt"),
+              br'Title ("Planting"); NumFiles (1); MakeDirectory ("%t");'
+              br' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
+        package = os.path.join(folder, "dialog", "setup.exe")
+        build(options, package, os.path.join(folder, "install.txt"),
+              [os.path.join(folder, "app.txt")])
+        plant(os.path.dirname(package), compiler)
+        target = os.path.join(wine.unix_path(r"C:\Planting %s" % options.arch), "dialog")
+        # The folder box opened and closed, then Install, Yes and Finish.
+        keys = ["Tab"] * 4 + ["space", lambda: wait_for(lambda: windows_named(
+            display, "Browse for Folder"), "the folder box"), "Escape", lambda: wait_for(
+            lambda: not windows_named(display, "Browse for Folder"), "the box to close"), "Tab"]
+        try:
+            dialog_install(wine, display, package, target, keys,
+                           ["/D=" + r"C:\Planting %s\dialog" % options.arch])
+        finally:
+            wine.kill()
+        markers = loaded(os.path.dirname(package))
+        check(not markers, f"planted DLLs loaded in a dialog run: {markers}")
+
+
+# ---- signing ----
+
+def sign(folder, package):
+    key, certificate = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Vantorel test publisher", "-keyout", key, "-out", certificate],
+                   check=True, capture_output=True, timeout=120)
+    signed = os.path.join(folder, "signed.exe")
+    subprocess.run(["osslsigncode", "sign", "-certs", certificate, "-key", key, "-n", "E2E Tool",
+                    "-in", package, "-out", signed], check=True, capture_output=True, timeout=120)
+    verify = subprocess.run(["osslsigncode", "verify", "-CAfile", certificate, signed],
+                            capture_output=True, timeout=120)
+    check(verify.returncode == 0, f"osslsigncode verify: {verify.stdout.decode()[-400:]}")
+    return signed
+
+
+def step_signing(options):
+    """Signing rewrites two header fields of the stub (checksum, certificate
+    table) and appends the certificate table behind the archive: the package
+    at offset 24576 stays as it was, and the signed installer installs."""
+    if not shutil.which("osslsigncode") or not shutil.which("openssl"):
+        raise Skipped("osslsigncode or openssl missing")
+    folder = fresh_folder(options, "signing")
+    package, files = full_package(options, folder)
+    signed = sign(folder, package)
+    unsigned = read(package)
+    expect_equal(unsigned[PACKAGE_OFFSET:], read(signed)[PACKAGE_OFFSET:len(unsigned)],
+                 "the package behind the stub after signing")
+    with virtual_display() as display:
+        wine = Wine(options, display)
+        target = r"C:\Signed %s\Tool" % options.arch
+        forget_full_install(wine, target)
+        expect_equal(0, wine.install(signed, target_arguments(target)), "exit code, signed")
+        installed = wine.unix_path(target)
+        expect_equal(files["data.bin"], read(os.path.join(installed, "data.bin")), "data.bin")
+        expect_equal(expected_log(target, wine.folder("Programs"), wine.folder("Desktop")),
+                     read(os.path.join(installed, "install.log")), "install.log")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--work", required=True)
@@ -712,7 +865,7 @@ def main():
     parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
     parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults",
-                                         "publisher"])
+                                         "publisher", "planting", "signing"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")

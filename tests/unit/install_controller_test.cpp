@@ -154,6 +154,8 @@ TEST_F(InstallController, FailuresAreReportedNotCalledComplete) {
 }
 
 TEST_F(InstallController, ExtractionFolderIsPrivateAndPlantedNamesArePassedOver) {
+    // Elevated, the folder is open to administrators and SYSTEM only.
+    SimSetElevated(true);
     // Another process planted a file under an entry's name in the shared
     // temporary folder; the installer must neither use nor replace it.
     box.Write("C:\\Temp\\tool.exe", "planted");
@@ -162,6 +164,10 @@ TEST_F(InstallController, ExtractionFolderIsPrivateAndPlantedNamesArePassedOver)
     EXPECT_EQ("real", box.Read("C:\\Program Files\\Demo\\tool.exe"));
     EXPECT_EQ("planted", box.Read("C:\\Temp\\tool.exe"));
     EXPECT_EQ(Lines{"tool.exe"}, box.List("C:\\Temp"));
+    std::vector<SimCall> made = SimCallsNamed("CreateDirectory");
+    ASSERT_FALSE(made.empty());
+    EXPECT_EQ(0u, made[0].args[0].find("C:\\Temp\\vantorel-"));
+    EXPECT_EQ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", made[0].args.at(1));
 }
 
 // Every fatal end says why, with its exit code, and leaves the temporary

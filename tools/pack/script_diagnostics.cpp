@@ -416,7 +416,7 @@ struct Checker {
         if (!archiveNames || archived.count(Lower(a.text))) return;
         diagnostics->Fail(At(a.begin), "'" + Shown(a.text) +
                                            "' is not in the archive: the installer would "
-                                           "install nothing here and still log it");
+                                           "install nothing here");
     }
 
     void Ask(const ParsedStatement& st) {

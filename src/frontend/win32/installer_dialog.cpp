@@ -109,10 +109,15 @@ void UiCloseDialog(void) {
     EndDialog(dialog, 0);
 }
 
-// A dialog that cannot be made (no desktop to show it on) ends the run as a
-// failure: returning would report a run that installed nothing as done.
+// The progress bar's class comes from comctl32.dll, loaded by name only now
+// that the search is limited to the system folder: a static import would be
+// resolved before that, and the installer's folder searched first. The
+// manifest turns the name into Common Controls 6. A dialog that cannot be made
+// (no desktop to show it on) ends the run as a failure: returning would report
+// a run that installed nothing as done.
 void UiRunDialog(void) {
-    InitCommonControls();
+    FARPROC initCommonControls = GetProcAddress(LoadLibraryA("comctl32.dll"), "InitCommonControls");
+    if (initCommonControls) initCommonControls();
     INT_PTR result = DialogBoxParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(DialogTemplate), 0,
                                      DialogProcedure, 0);
     dialog = 0;

@@ -5,27 +5,9 @@
 // (argument vectors, static constructors, atexit) the installer does not use.
 #include "frontend/install_controller.h"
 #include "platform/platform.h"
-
-#include <windows.h>
-
-static int IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// The arguments behind the program name, which Windows quotes when it holds
-// blanks: a quoted name ends at the next quote, a bare one at the first blank.
-static const char* SkipProgramName(const char* line) {
-    if (*line == '"') {
-        line++;
-        while (*line && *line != '"') line++;
-        if (*line) line++;
-    } else {
-        while (*line && !IsBlank(*line)) line++;
-    }
-    while (IsBlank(*line)) line++;
-    return line;
-}
+#include "platform/win32/platform_win32.h"
 
 extern "C" void StubEntry(void) {
-    PlatformExit(RunInstaller(SkipProgramName(GetCommandLineA())));
+    PlatformRestrictDllSearch();
+    PlatformExit(RunInstaller(PlatformArguments()));
 }

@@ -22,7 +22,7 @@ namespace {
 
 const char* const RootNames[4] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
                                   "HKEY_USERS"};
-enum { ErrorFileNotFound = 2, ErrorInvalidHandle = 6, ErrorMoreData = 234 };
+enum { ErrorFileNotFound = 2, ErrorAccessDenied = 5, ErrorInvalidHandle = 6, ErrorMoreData = 234 };
 const int32_t PathNotFoundHresult = (int32_t)0x80070003u;
 
 std::string Lower(std::string text) {
@@ -64,6 +64,8 @@ struct Simulation {
     FILE* messageOutput = nullptr;
     int32_t shellLinkFailure = 0;
     int silent = 0;
+    uint32_t lastError = 0;
+    bool elevated = false;
     std::string windowsDir = "C:\\Windows";
     std::string systemDir = "C:\\Windows\\system32";
     std::string tempPath = "C:\\Temp\\";
@@ -294,6 +296,9 @@ void SimSetTempPath(const std::string& path) {
 void SimSetModuleFileName(const std::string& path) {
     State().moduleFileName = path;
 }
+void SimSetElevated(bool elevated) {
+    State().elevated = elevated;
+}
 
 void SimSetRegistryValue(int rootIndex, const std::string& key, const std::string& name,
                          uint32_t type, const std::vector<uint8_t>& data) {
@@ -429,6 +434,47 @@ long PlatformRegSetValueEx(PlatformKey key, const char* valueName, uint32_t type
     return 0;
 }
 
+long PlatformRegDeleteValue(PlatformKey key, const char* valueName) {
+    Record("RegDeleteValue", {KeyName(key), valueName});
+    OpenKey open;
+    if (!ResolveKey(key, &open)) return ErrorInvalidHandle;
+    auto found = State().registry[open.root].find(open.path);
+    if (found == State().registry[open.root].end()) return ErrorFileNotFound;
+    return found->second.values.erase(Lower(valueName)) ? 0 : ErrorFileNotFound;
+}
+
+// Removes a key that has no subkeys, as RegDeleteKeyA does.
+long PlatformRegDeleteKey(PlatformKey root, const char* subKey) {
+    Record("RegDeleteKey", {KeyName(root), subKey});
+    OpenKey parent;
+    if (!ResolveKey(root, &parent)) return ErrorInvalidHandle;
+    std::string path = JoinKey(parent.path, subKey);
+    auto& keys = State().registry[parent.root];
+    if (path.empty() || !keys.count(path)) return ErrorFileNotFound;
+    for (const auto& other : keys)
+        if (other.first.compare(0, path.size() + 1, path + "\\") == 0) return ErrorAccessDenied;
+    keys.erase(path);
+    return 0;
+}
+
+long PlatformRegQueryInfoKey(PlatformKey key, uint32_t* subKeys, uint32_t* values) {
+    Record("RegQueryInfoKey", {KeyName(key)});
+    OpenKey open;
+    if (!ResolveKey(key, &open)) return ErrorInvalidHandle;
+    const auto& keys = State().registry[open.root];
+    auto found = keys.find(open.path);
+    if (found == keys.end()) return ErrorFileNotFound;
+    *values = (uint32_t)found->second.values.size();
+    *subKeys = 0;
+    for (const auto& other : keys) {
+        size_t prefix = open.path.empty() ? 0 : open.path.size() + 1;
+        if ((open.path.empty() || other.first.compare(0, prefix, open.path + "\\") == 0) &&
+            other.first.size() > prefix && other.first.find('\\', prefix) == std::string::npos)
+            ++*subKeys;
+    }
+    return 0;
+}
+
 long PlatformRegCloseKey(PlatformKey key) {
     Record("RegCloseKey", {KeyName(key)});
     return State().openKeys.erase((uintptr_t)key) ? 0 : ErrorInvalidHandle;
@@ -454,9 +500,24 @@ int PlatformCreateDirectory(const char* path) {
     return mkdir(ToHost(path).c_str(), 0755) == 0;
 }
 
+// The descriptor is recorded, not applied: host permissions cannot express it.
+int PlatformCreateSecuredDirectory(const char* path, const char* sddl) {
+    Record("CreateDirectory", {path, sddl});
+    return mkdir(ToHost(path).c_str(), 0700) == 0;
+}
+
+// The Win32 error of the errno a file call failed with.
+static int Failed(void) {
+    State().lastError = errno == ENOENT      ? 2
+                        : errno == ENOTDIR   ? 3
+                        : errno == ENOTEMPTY ? 145
+                                             : 5; // ERROR_ACCESS_DENIED
+    return 0;
+}
+
 int PlatformRemoveDirectory(const char* path) {
     Record("RemoveDirectory", {path});
-    return rmdir(ToHost(path).c_str()) == 0;
+    return rmdir(ToHost(path).c_str()) == 0 || Failed();
 }
 
 int PlatformCopyFile(const char* source, const char* destination, int failIfExists) {
@@ -492,7 +553,22 @@ int PlatformCopyFile(const char* source, const char* destination, int failIfExis
 int PlatformDeleteFile(const char* path) {
     Record("DeleteFile", {path});
     std::string host = ToHost(path);
-    return !IsDirectory(host) && unlink(host.c_str()) == 0;
+    if (IsDirectory(host)) errno = EISDIR;
+    return (!IsDirectory(host) && unlink(host.c_str()) == 0) || Failed();
+}
+
+uint32_t PlatformGetFileAttributes(const char* path) {
+    struct stat info;
+    if (stat(ToHost(path).c_str(), &info) != 0) return Failed(), 0xFFFFFFFFu;
+    return S_ISDIR(info.st_mode) ? 0x10 : 0x80; // FILE_ATTRIBUTE_DIRECTORY, _NORMAL
+}
+
+uint32_t PlatformGetLastError(void) {
+    return State().lastError;
+}
+
+void PlatformSleep(uint32_t milliseconds) {
+    Record("Sleep", {std::to_string(milliseconds)});
 }
 
 uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer) {
@@ -552,6 +628,11 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
 uint32_t PlatformGetTickCount(void) {
     static uint32_t ticks = 1000;
     return ticks += 16;
+}
+
+int PlatformIsElevated(void) {
+    Record("CheckTokenMembership", {"S-1-5-32-544"});
+    return State().elevated;
 }
 
 void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {

@@ -48,6 +48,8 @@ void SimSetRegistryString(int rootIndex, const std::string& key, const std::stri
 bool SimGetRegistryValue(int rootIndex, const std::string& key, const std::string& name,
                          SimValue* value);
 bool SimKeyExists(int rootIndex, const std::string& key);
+// What PlatformIsElevated answers; not elevated after SimReset.
+void SimSetElevated(bool elevated);
 // Makes every RegCreateKey fail (a key that can be neither opened nor made).
 void SimFailKeyCreation(bool fail);
 

@@ -1,12 +1,56 @@
 // platform_win32.cpp: platform.h on Windows, each function forwarded to its Win32 call.
 #include "platform/platform.h"
+#include "platform/win32/platform_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <sys/utime.h>
 
 static int silentMode;
+
+// SetDefaultDllDirectories is there from Windows 8 on, and on 7 with update
+// KB2533623; without it SetDllDirectory("") takes only the current folder out
+// of the search, the program's own still comes first. So the DLLs that system
+// DLLs load later by name (delay-loaded imports among them, which Wine resolves
+// through the program's folder whatever the search) are loaded here from the
+// system folder by full path: a later load by name finds them loaded.
+void PlatformRestrictDllSearch(void) {
+    static const char later[] = "uxtheme\0userenv\0propsys\0dwmapi\0cryptbase\0apphelp\0"
+                                "oleacc\0ntmarta\0version\0msimg32\0winmm\0";
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
+    SetDefaultDllDirectoriesCall restrict = (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (!length || length >= MAX_PATH) return;
+    path[length++] = '\\';
+    for (const char* name = later; *name; name += lstrlenA(name) + 1) {
+        lstrcpyA(path + length, name);
+        LoadLibraryA(path);
+    }
+}
+
+static int IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Windows quotes the program name when it holds blanks: a quoted name ends at
+// the next quote, a bare one at the first blank.
+const char* PlatformArguments(void) {
+    const char* line = GetCommandLineA();
+    if (*line == '"') {
+        line++;
+        while (*line && *line != '"') line++;
+        if (*line) line++;
+    } else {
+        while (*line && !IsBlank(*line)) line++;
+    }
+    while (IsBlank(*line)) line++;
+    return line;
+}
 
 long PlatformRegOpenKeyEx(PlatformKey root, const char* subKey, uint32_t options, uint32_t access,
                           PlatformKey* result) {
@@ -27,6 +71,19 @@ long PlatformRegSetValueEx(PlatformKey key, const char* valueName, uint32_t type
     return RegSetValueExA((HKEY)key, valueName, 0, type, data, size);
 }
 
+long PlatformRegDeleteValue(PlatformKey key, const char* valueName) {
+    return RegDeleteValueA((HKEY)key, valueName);
+}
+
+long PlatformRegDeleteKey(PlatformKey root, const char* subKey) {
+    return RegDeleteKeyA((HKEY)root, subKey);
+}
+
+long PlatformRegQueryInfoKey(PlatformKey key, uint32_t* subKeys, uint32_t* values) {
+    return RegQueryInfoKeyA((HKEY)key, 0, 0, 0, (LPDWORD)subKeys, 0, 0, (LPDWORD)values, 0, 0, 0,
+                            0);
+}
+
 long PlatformRegCloseKey(PlatformKey key) {
     return RegCloseKey((HKEY)key);
 }
@@ -43,6 +100,16 @@ int PlatformCreateDirectory(const char* path) {
     return CreateDirectoryA(path, 0);
 }
 
+int PlatformCreateSecuredDirectory(const char* path, const char* sddl) {
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, 0, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                              &attributes.lpSecurityDescriptor, 0))
+        return 0;
+    int made = CreateDirectoryA(path, &attributes);
+    LocalFree(attributes.lpSecurityDescriptor);
+    return made;
+}
+
 int PlatformRemoveDirectory(const char* path) {
     return RemoveDirectoryA(path);
 }
@@ -53,6 +120,18 @@ int PlatformCopyFile(const char* source, const char* destination, int failIfExis
 
 int PlatformDeleteFile(const char* path) {
     return DeleteFileA(path);
+}
+
+uint32_t PlatformGetFileAttributes(const char* path) {
+    return GetFileAttributesA(path);
+}
+
+uint32_t PlatformGetLastError(void) {
+    return GetLastError();
+}
+
+void PlatformSleep(uint32_t milliseconds) {
+    Sleep(milliseconds);
 }
 
 uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer) {
@@ -81,6 +160,16 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
 
 uint32_t PlatformGetTickCount(void) {
     return GetTickCount();
+}
+
+int PlatformIsElevated(void) {
+    // S-1-5-32-544, BUILTIN\Administrators, laid out as a SID.
+    static const struct {
+        BYTE revision, subAuthorityCount, authority[6];
+        DWORD subAuthority[2];
+    } administrators = {SID_REVISION, 2, {0, 0, 0, 0, 0, 5}, {32, 544}};
+    BOOL member;
+    return CheckTokenMembership(0, (PSID)&administrators, &member) && member;
 }
 
 void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {
