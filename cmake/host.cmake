@@ -14,6 +14,11 @@ add_compile_options(-Wall -Wextra)
 add_library(vantorel_core STATIC ${VANTOREL_PORTABLE_SOURCES})
 target_include_directories(vantorel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
+# The uninstaller's portable part, for its tests.
+file(GLOB VANTOREL_UNINSTALL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/uninstall/*.cpp)
+add_library(vantorel_uninstall STATIC ${VANTOREL_UNINSTALL_SOURCES})
+target_link_libraries(vantorel_uninstall PUBLIC vantorel_core)
+
 file(GLOB VANTOREL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/simulation/*.cpp)
 add_library(vantorel_sim STATIC ${VANTOREL_SIM_SOURCES})
 target_include_directories(vantorel_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)

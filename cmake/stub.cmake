@@ -1,12 +1,17 @@
-# Windows build: the installer stub, padded to exactly VANTOREL_STUB_SIZE bytes.
+# Windows build: the installer stub, padded to exactly VANTOREL_STUB_SIZE
+# bytes, and the uninstaller, held to VANTOREL_UNINSTALL_SIZE.
 enable_language(RC)
 include(${CMAKE_CURRENT_LIST_DIR}/stub_flags.cmake)
 
-# Our own entry point, without the C runtime's start-up code.
+set(VANTOREL_UNINSTALL_SIZE 16384)
+
+# Our own entry points, without the C runtime's start-up code.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(VANTOREL_ENTRY _StubEntry)
+    set(VANTOREL_UNINSTALL_ENTRY _UninstallEntry)
 else()
     set(VANTOREL_ENTRY StubEntry)
+    set(VANTOREL_UNINSTALL_ENTRY UninstallEntry)
 endif()
 
 file(GLOB VANTOREL_WIN32_SOURCES CONFIGURE_DEPENDS
@@ -16,7 +21,7 @@ file(GLOB VANTOREL_WIN32_SOURCES CONFIGURE_DEPENDS
 
 add_executable(vantorel_image WIN32 ${VANTOREL_PORTABLE_SOURCES} ${VANTOREL_WIN32_SOURCES})
 target_include_directories(vantorel_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
-vantorel_stub_options(vantorel_image)
+vantorel_stub_options(vantorel_image ${VANTOREL_ENTRY})
 
 # The padded stub is a build step of its own: when it fails, the next build
 # runs it again instead of taking the image as done.
@@ -28,3 +33,26 @@ add_custom_command(OUTPUT ${VANTOREL_STUB} ${VANTOREL_STUB}.size
     DEPENDS vantorel_image ${CMAKE_SOURCE_DIR}/cmake/pad_stub.cmake
     VERBATIM)
 add_custom_target(vantorel ALL DEPENDS ${VANTOREL_STUB})
+
+# The uninstaller: the script reader, the registry root table, the platform
+# and its own code.
+file(GLOB VANTOREL_UNINSTALL_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/src/script/*.cpp
+    ${CMAKE_SOURCE_DIR}/src/uninstall/*.cpp
+    ${CMAKE_SOURCE_DIR}/src/uninstall/win32/*.cpp
+    ${CMAKE_SOURCE_DIR}/src/uninstall/win32/*.rc
+    ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
+add_executable(uninstall_image WIN32 ${VANTOREL_UNINSTALL_SOURCES}
+    ${CMAKE_SOURCE_DIR}/src/actions/system_operations.cpp
+    ${CMAKE_SOURCE_DIR}/src/platform/format_text.cpp)
+target_include_directories(uninstall_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
+vantorel_stub_options(uninstall_image ${VANTOREL_UNINSTALL_ENTRY})
+
+set(VANTOREL_UNINSTALLER ${CMAKE_BINARY_DIR}/uninstall.exe)
+add_custom_command(OUTPUT ${VANTOREL_UNINSTALLER} ${VANTOREL_UNINSTALLER}.size
+    COMMAND ${CMAKE_COMMAND} -DIMAGE=$<TARGET_FILE:uninstall_image>
+            -DOUT=${VANTOREL_UNINSTALLER} -DSIZE=${VANTOREL_UNINSTALL_SIZE} -DPAD=OFF
+            -P ${CMAKE_SOURCE_DIR}/cmake/pad_stub.cmake
+    DEPENDS uninstall_image ${CMAKE_SOURCE_DIR}/cmake/pad_stub.cmake
+    VERBATIM)
+add_custom_target(uninstall ALL DEPENDS ${VANTOREL_UNINSTALLER})

@@ -2,7 +2,7 @@
 # no unwind tables, unused sections dropped, msvcrt.dll imported. Optimised
 # as one program at link time, which inlines across files the many functions
 # with one caller (some 2.3 KB less code for i686, 2.9 KB for x86-64).
-function(vantorel_stub_options target)
+function(vantorel_stub_options target entry)
     target_compile_options(${target} PRIVATE
         $<$<COMPILE_LANGUAGE:CXX,C>:-Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
         -fno-unwind-tables -ffunction-sections -fno-stack-protector
@@ -16,7 +16,7 @@ function(vantorel_stub_options target)
     target_link_options(${target} PRIVATE -Os -flto -nostartfiles -nostdlib -s -Wl,--gc-sections
         -Wl,--file-alignment,512 -Wl,--section-alignment,4096 -Wl,--disable-reloc-section
         -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
-        -Wl,-e,${VANTOREL_ENTRY} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+        -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 uuid gcc)
 endfunction()

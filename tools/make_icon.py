@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""make_icon.py: draws the installer's icon (a package, an arrow going in) as a 32x32 16-colour ICO.
+"""make_icon.py: draws the installer's icon (a package, an arrow going in) as a 32x32 16-colour ICO;
+with --uninstall the uninstaller's (the arrow coming out, in red).
 
-usage: make_icon.py OUT.ico          write the icon
-       make_icon.py --check FILE     exit 1 unless FILE holds exactly what this script draws
+usage: make_icon.py [--uninstall] OUT.ico          write the icon
+       make_icon.py [--uninstall] --check FILE     exit 1 unless FILE holds exactly what this draws
 """
 import struct
 import sys
@@ -17,10 +18,10 @@ PALETTE = [
     (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
     (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
 ]
-BLACK, DARK_GREEN, OLIVE, GRAY, LIME, YELLOW, WHITE = 0, 2, 3, 8, 10, 11, 15
+BLACK, MAROON, DARK_GREEN, OLIVE, GRAY, RED, LIME, YELLOW, WHITE = 0, 1, 2, 3, 8, 9, 10, 11, 15
 
 
-def draw():
+def draw(out=False):
     pixels = [[TRANSPARENT] * SIZE for _ in range(SIZE)]
 
     def box(left, top, right, bottom, fill, outline=BLACK):
@@ -37,13 +38,15 @@ def draw():
     for x in range(19, 23):
         pixels[25][x] = BLACK
 
-    # The arrow, pointing down into the box.
-    box(13, 1, 18, 9, LIME, DARK_GREEN)
+    # The arrow, pointing down into the box, or up out of it.
+    fill, outline = (RED, MAROON) if out else (LIME, DARK_GREEN)
+    box(13, 8 if out else 1, 18, 16 if out else 9, fill, outline)
     for y in range(9, 17):
         left, right = y, 31 - y
+        row = 17 - y if out else y
         for x in range(left, right + 1):
             edge = x in (left, right) or y == 9 and not 13 < x < 18
-            pixels[y][x] = DARK_GREEN if edge else LIME
+            pixels[row][x] = outline if edge else fill
     return pixels
 
 
@@ -69,7 +72,9 @@ def encode(pixels):
 
 
 def main(args):
-    data = encode(draw())
+    out = "--uninstall" in args
+    args = [a for a in args if a != "--uninstall"]
+    data = encode(draw(out))
     if len(args) == 2 and args[0] == "--check":
         with open(args[1], "rb") as f:
             same = f.read() == data

@@ -18,6 +18,7 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
         publisher a UTF-8 tree built with MoveFolder, and an installer without files
         planting  DLLs planted beside the installer are not loaded (mingw, Xvfb)
         signing   an installer signed with osslsigncode verifies and installs
+        uninstall uninstall.exe /S and with its boxes takes an installation back
 Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
 """
 import argparse
@@ -857,6 +858,93 @@ def step_signing(options):
                      read(os.path.join(installed, "install.log")), "install.log")
 
 
+# ---- the uninstaller ----
+
+UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Uninstall E2E"
+UNINSTALL_SCRIPT = r"""Title ("Uninstall E2E");
+Registry (2, "%s", "DisplayName", "Uninstall E2E");
+Registry (2, "%s", "UninstallString", "%%t\uninstall.exe");
+Registry (1, "Software\Vantorel Uninstall E2E", "Path", "%%t");
+RegistryInt (2, "Software\Vantorel Uninstall E2E", "Answer", 42);
+MakeDirectory ("%%t\docs\data");
+MoveFile ("readme.txt", "%%t\docs\readme.txt");
+MoveFile ("data.bin", "%%t\docs\data\data.bin");
+MoveFile ("tool.exe", "%%t\tool.exe");
+StartMenu ("%%t\tool.exe", "Uninstall E2E", "Uninstall E2E");
+DesktopIcon ("%%t\docs\readme.txt", "Uninstall E2E Readme");
+MoveFile ("uninstall.exe", "%%t\uninstall.exe");
+""" % (UNINSTALL_KEY, UNINSTALL_KEY)
+
+
+def installed_everything(wine, target):
+    """What an install of UNINSTALL_SCRIPT leaves, as names that exist."""
+    paths = [target, wine.folder("Programs") + r"\Uninstall E2E",
+             wine.folder("Desktop") + r"\Uninstall E2E Readme.lnk"]
+    found = [p for p in paths if os.path.exists(wine.unix_path(p))]
+    for key in ("HKLM\\" + UNINSTALL_KEY, r"HKLM\Software\Vantorel Uninstall E2E",
+                r"HKCU\Software\Vantorel Uninstall E2E"):
+        if wine.run(["reg", "query", key, wine.view], check_rc=False).returncode == 0:
+            found.append(key)
+    return found
+
+
+def listed(wine):
+    return b"Uninstall E2E" in wine.run(["uninstaller", "--list"]).stdout
+
+
+def step_uninstall(options):
+    uninstaller = os.path.join(os.path.dirname(options.stub), "uninstall.exe")
+    if not os.path.isfile(uninstaller):
+        raise Skipped(f"{uninstaller} not built")
+    folder = fresh_folder(options, "uninstall")
+    for name, data in (("readme.txt", b"read me\n"), ("data.bin", bytes(range(256)) * 40),
+                       ("tool.exe", b"MZ tool")):
+        write(os.path.join(folder, "files", name), data)
+    write(os.path.join(folder, "install.txt"), UNINSTALL_SCRIPT.encode())
+    package = os.path.join(folder, "setup.exe")
+    result = subprocess.run([options.pack, "build", "-o", package, "--stub", options.stub,
+                             "--uninstaller", os.path.join(folder, "install.txt")] +
+                            sorted(glob.glob(os.path.join(folder, "files", "*"))),
+                            capture_output=True, timeout=120)
+    check(result.returncode == 0, f"build --uninstaller: {result.stderr.decode()}")
+    target = r"C:\Uninstall E2E %s\App" % options.arch
+
+    with virtual_display() as display:
+        wine = Wine(options, display)
+        for run in ("all", "user file", "dialog"):
+            shutil.rmtree(os.path.dirname(wine.unix_path(target)), ignore_errors=True)
+            expect_equal(0, wine.install(package, target_arguments(target)), "exit code, install")
+            expect_equal(6, len(installed_everything(wine, target)), "installed")
+            check(listed(wine), "the product is not in Add/Remove Programs")
+            app = wine.unix_path(target)
+            if run == "user file":
+                write(os.path.join(app, "docs", "mine.txt"), b"the user's own")
+            temp_before = wine.temp_listing()
+            removal = [os.path.join(app, "uninstall.exe")] + ([] if run == "dialog" else ["/S"])
+            if run != "dialog":
+                expect_equal(0, wine.install(removal[0], removal[1:]), "exit code, uninstall")
+            else:
+                # Enter answers Yes, then closes the box that reports the end.
+                uninstall = wine.start(removal)
+                wait_for(lambda: windows_named(display, "Vantorel"), "the question")
+                press(display, "Return")
+                wait_for(lambda: not os.path.exists(os.path.join(app, "tool.exe")), "removal")
+                wait_for(lambda: windows_named(display, "Vantorel"), "the final box")
+                press(display, "Return")
+                expect_equal(0, uninstall.wait(timeout=WINE_TIMEOUT), "exit code, dialog")
+                wine.wait_server()
+            left = installed_everything(wine, target)
+            if run == "user file":
+                expect_equal([target], left, "only the folder of the user's file stays")
+                expect_equal(["docs"], os.listdir(app), "the target after uninstall")
+                expect_equal(["mine.txt"], os.listdir(os.path.join(app, "docs")), "docs")
+            else:
+                expect_equal([], left, "left after uninstall")
+                check(not os.path.exists(os.path.dirname(app)), "the target's parent stays")
+            check(not listed(wine), "the product stays in Add/Remove Programs")
+            expect_equal(temp_before, wine.temp_listing(), "the temporary folder")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--work", required=True)
@@ -865,7 +953,7 @@ def main():
     parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
     parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults",
-                                         "publisher", "planting", "signing"])
+                                         "publisher", "planting", "signing", "uninstall"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")

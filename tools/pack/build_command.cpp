@@ -23,8 +23,8 @@
 #include <vector>
 
 static const char Help[] =
-    "usage: vantorel-pack build -o OUT [--stub STUB] [--codepage N] [--werror] SCRIPT\n"
-    "                          [ARCHIVE.arj | FILE...]\n"
+    "usage: vantorel-pack build -o OUT [--stub STUB] [--uninstaller] [--codepage N] [--werror]\n"
+    "                          SCRIPT [ARCHIVE.arj | FILE...]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
     "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
@@ -35,6 +35,9 @@ static const char Help[] =
     "  --stub STUB  the installer stub, exactly 24576 bytes; by default\n"
     "               ../win32/vantorel.exe or ../share/vantorel/vantorel.exe beside\n"
     "               this program's folder\n"
+    "  --uninstaller  add uninstall.exe, found beside the stub, to the archive: the\n"
+    "               script places it with MoveFile (\"uninstall.exe\", \"%%t\\uninstall.exe\");\n"
+    "               and registers it under the Windows uninstall key\n"
     "%s"
     "\n"
     "MoveFolder (\"SOURCE\", \"DEST\"); in the script installs the folder SOURCE\n"
@@ -51,6 +54,7 @@ namespace {
 struct BuildArguments {
     std::string out;
     std::string stub;
+    bool uninstaller = false;
     std::string script;
     std::vector<std::string> inputs;
 };
@@ -91,6 +95,8 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
         if (options && (arg == "-o" || arg == "--stub")) {
             if (i + 1 == argc) return arg + " needs a value";
             (arg == "-o" ? a->out : a->stub) = argv[++i];
+        } else if (options && arg == "--uninstaller") {
+            a->uninstaller = true;
         } else if (options && arg == "--") {
             options = false;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -212,6 +218,10 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     std::vector<ArchiveInput> inputs;
     std::vector<std::string> names;
     if (givenArchive) {
+        if (a.uninstaller)
+            return "--uninstaller adds to an archive of its own making: give the files "
+                   "instead of " +
+                   a.inputs[0] + ", or add uninstall.exe to it";
         if (!ReadWholeFile(a.inputs[0], &archive)) return "cannot read " + a.inputs[0];
         problem = CheckArchiveStart(archive);
         if (!problem.empty()) return a.inputs[0] + " is not an ARJ archive: it " + problem;
@@ -220,6 +230,7 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     } else {
         problem = GivenFiles(a.inputs, script.Page(), &inputs);
         if (!problem.empty()) return problem;
+        if (a.uninstaller) inputs.push_back({Folder(a.stub) + "/uninstall.exe", "uninstall.exe"});
         for (const ArchiveInput& input : inputs) names.push_back(input.storedName);
     }
     script.ExpandFolders(names, !givenArchive);

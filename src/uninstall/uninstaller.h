@@ -1,0 +1,28 @@
+// uninstaller.h: one run of the uninstaller, from its entry to its end.
+//
+// It reads install.log from its own folder, asks, undoes the records, removes
+// the log and hands the removal of its own file (and then its folder, when
+// empty) to a copy of itself that outlives it.
+#pragma once
+
+enum {
+    ExitRemoved = 0,   // also when the user answered No: nothing changed
+    ExitFatal = 1,     // no log to work from: nothing changed
+    ExitItemsLeft = 2, // some items could not be removed
+};
+
+// The uninstaller's entry. commandLine holds the arguments behind the program
+// name: /S removes without asking or showing anything; /L=N /F=PATH is the
+// copy's own job (FinishRemoval). Gives the process exit code.
+int RunUninstaller(const char* commandLine);
+
+// The copy's job once the uninstaller at path has ended: its file, then the
+// folders levels from its own upwards, each while it is empty. Gives an exit
+// code.
+int FinishRemoval(const char* path, int levels);
+
+// Provided by the program's entry: starts a copy of the uninstaller at self
+// that waits for this process to end and then does FinishRemoval; the copy's
+// own file goes when it ends. 0 when no copy could be started (the files then
+// go at the next restart).
+int RemoveSelfLater(const char* self, int levels);

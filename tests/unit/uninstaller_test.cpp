@@ -1,0 +1,108 @@
+// Tests of the uninstaller against the simulated machine: an installation
+// taken back from its install.log, what it keeps, and its exit codes.
+#include "uninstall/uninstaller.h"
+
+#include "tests/unit/sandbox.h"
+#include "uninstall/undo_records.h"
+
+namespace {
+
+int selfRemovals, levelsHandedOn;
+} // namespace
+
+// The program's entry hands this on to a copy of itself; here it is noted.
+int RemoveSelfLater(const char*, int levels) {
+    selfRemovals++;
+    levelsHandedOn = levels;
+    return 1;
+}
+
+namespace {
+
+struct Uninstaller : ::testing::Test {
+    Sandbox box;
+    void SetUp() override {
+        selfRemovals = 0;
+        box.MakeFolder("C:\\Apps");
+        box.MakeFolder("C:\\Apps\\Tool");
+        box.MakeFolder("C:\\Apps\\Tool\\docs");
+        for (const char* file : {"C:\\Apps\\Tool\\tool.exe", "C:\\Apps\\Tool\\docs\\readme.txt",
+                                 "C:\\Apps\\Tool\\uninstall.exe"})
+            box.Write(file, "x");
+        SimSetRegistryString(2, "Software\\Uninstall\\Tool", "DisplayName", "Tool");
+        SimSetRegistryString(2, "Software\\Uninstall\\Tool", "UninstallString", "u");
+        SimSetRegistryString(2, "Software\\Uninstall\\Other", "DisplayName", "Other");
+        SimSetModuleFileName("C:\\Apps\\Tool\\uninstall.exe");
+        box.Write("C:\\Apps\\Tool\\install.log",
+                  "DeleteFile (\"C:\\Apps\\Tool\\uninstall.exe\");\n"
+                  "DeleteFile (\"C:\\Apps\\Tool\\docs\\readme.txt\");\n"
+                  "DeleteFile (\"C:\\Apps\\Tool\\tool.exe\");\n"
+                  "DeleteFile (\"C:\\Apps\\Tool\\gone.txt\");\n"
+                  "RemoveDirectory (\"C:\\Apps\\Tool\\docs\");\n"
+                  "RemoveDirectory (\"C:\\Apps\\Tool\");\n"
+                  "RemoveDirectory (\"C:\\Apps\");\n"
+                  "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"UninstallString\");\n"
+                  "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"DisplayName\");\n"
+                  "Unknown (\"passed over\");\n"
+                  "Title (\"Tool 1.0\");\n");
+    }
+    std::vector<std::string> Boxes() {
+        std::vector<std::string> texts;
+        for (const SimCall& call : SimCallsNamed("MessageBox")) texts.push_back(call.args[0]);
+        return texts;
+    }
+};
+
+TEST_F(Uninstaller, TakesTheInstallationBackAndHandsItsOwnFileOn) {
+    EXPECT_EQ(ExitRemoved, RunUninstaller(""));
+    EXPECT_EQ((std::vector<std::string>{"Remove \"Tool 1.0\" and all of its components?",
+                                        "Tool 1.0 was removed."}),
+              Boxes());
+    // Only its own file is left, for the copy; the emptied key goes, its
+    // parent and the other product's key stay; a missing file counts as done.
+    EXPECT_EQ(std::vector<std::string>{"uninstall.exe"}, box.List("C:\\Apps\\Tool"));
+    EXPECT_FALSE(SimKeyExists(2, "Software\\Uninstall\\Tool"));
+    EXPECT_TRUE(SimKeyExists(2, "Software\\Uninstall\\Other"));
+    EXPECT_EQ(1, selfRemovals);
+    EXPECT_EQ(2, levelsHandedOn); // C:\Apps\Tool and C:\Apps, both made by the install
+    // The copy: the file, then the two folders, while empty.
+    EXPECT_EQ(ExitRemoved, RunUninstaller("/L=2 /F=C:\\Apps\\Tool\\uninstall.exe"));
+    EXPECT_FALSE(box.Exists("C:\\Apps"));
+}
+
+TEST_F(Uninstaller, KeepsTheUsersFilesAndReportsWhatItCouldNotRemove) {
+    box.Write("C:\\Apps\\Tool\\docs\\mine.txt", "the user's");
+    box.MakeFolder("C:\\Apps\\Tool\\tool.exe.d");
+    box.Write("C:\\Apps\\Tool\\install.log",
+              "DeleteFile (\"C:\\Apps\\Tool\\docs\\readme.txt\");\n"
+              "DeleteFile (\"C:\\Apps\\Tool\\tool.exe.d\");\n" // a folder now: not ours
+              "DeleteFile (\"tool.exe\");\n"                   // relative: refused
+              "RemoveDirectory (\"C:\\\");\n"                  // a drive's root: refused
+              "RemoveDirectory (\"C:\\Apps\\Tool\\docs\");\n"
+              "RemoveRegistry (7, \"Software\\X\", \"Y\");\n"); // no such root
+    EXPECT_EQ(ExitItemsLeft, RunUninstaller("/S"));
+    EXPECT_EQ("the user's", box.Read("C:\\Apps\\Tool\\docs\\mine.txt"));
+    EXPECT_FALSE(box.Exists("C:\\Apps\\Tool\\docs\\readme.txt"));
+    // Without a Title the folder names the product.
+    EXPECT_EQ("C:\\Apps\\Tool was not removed completely: 4 items could not be removed:\n"
+              "C:\\Apps\\Tool\\tool.exe.d\ntool.exe\nC:\\\n",
+              Boxes().back());
+}
+
+TEST_F(Uninstaller, AnswerNoOrNoLogChangesNothing) {
+    SimQueueMessageBoxAnswer(7); // No
+    EXPECT_EQ(ExitRemoved, RunUninstaller(""));
+    EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
+    for (const char* log : {"", "Foo (1, 2, 3, 4, 5, 6, 7);"}) {
+        box.Write("C:\\Apps\\Tool\\install.log", log);
+        if (!*log) unlink(SimHostPath("C:\\Apps\\Tool\\install.log").c_str());
+        SimClearCalls();
+        EXPECT_EQ(ExitFatal, RunUninstaller("/S"));
+        EXPECT_EQ(std::vector<std::string>{"Can't read the installation log in C:\\Apps\\Tool"},
+                  Boxes());
+        EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
+    }
+    EXPECT_EQ(0, selfRemovals);
+}
+
+} // namespace
