@@ -6,6 +6,7 @@
 #include "script/command_records.h"
 #include "script/package_layout.h"
 #include "script/script_reader.h"
+#include "tools/pack/archive_builder.h"
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/package_file.h"
 
@@ -16,24 +17,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 static const char Help[] =
-    "usage: vantorel-pack build -o OUT [--stub STUB] SCRIPT (ARCHIVE.arj | FILE...)\n"
+    "usage: vantorel-pack build -o OUT [--stub STUB] [-m METHOD] [-l LEVEL] [-j JOBS]\n"
+    "                          SCRIPT (ARCHIVE.arj | FILE...)\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
     "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
-    "given files, they are stored in a new archive under their base names.\n"
+    "given files, they are compressed into a new archive under their base names.\n"
     "\n"
     "  -o OUT       the installer to write (replaced only when the build succeeds)\n"
     "  --stub STUB  the installer stub, exactly 24576 bytes; by default\n"
     "               ../win32/vantorel.exe beside this program's folder\n"
+    "  -m METHOD    ARJ method for files: 1 (default; the smallest), 4 (decodes a\n"
+    "               little faster), 0 (store); a file that would not shrink is stored\n"
+    "  -l LEVEL     effort, 1 (fastest) to 9 (smallest); default 4\n"
+    "  -j JOBS      files compressed at once; default: one per processor\n"
     "\n"
     "The script must parse as the installer parses it, and the archive must start\n"
     "with an ARJ main header. On any error nothing is written; exit code 1.\n";
-
-enum { MaxStoredName = EntryNameSize - 1 };
 
 namespace {
 
@@ -42,6 +47,7 @@ struct BuildArguments {
     std::string stub;
     std::string script;
     std::vector<std::string> inputs;
+    ArchiveOptions archive;
 };
 
 std::string BaseName(const std::string& path) {
@@ -68,14 +74,35 @@ std::string DefaultStub() {
     return Folder(self) + "/../win32/vantorel.exe";
 }
 
+// The number in text, when it is one from low to high.
+bool ReadNumber(const std::string& text, int low, int high, int* number) {
+    char* end;
+    long value = strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || value < low || value > high) return false;
+    *number = (int)value;
+    return true;
+}
+
 // Empty when the arguments are usable, otherwise the complaint.
 std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     bool options = true;
     for (int i = 0; i < argc; i++) {
         std::string arg = argv[i];
-        if (options && (arg == "-o" || arg == "--stub")) {
+        if (options &&
+            (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" || arg == "-j")) {
             if (i + 1 == argc) return arg + " needs a value";
-            (arg == "-o" ? a->out : a->stub) = argv[++i];
+            std::string value = argv[++i];
+            ArchiveOptions& o = a->archive;
+            if (arg == "-o") a->out = value;
+            if (arg == "--stub") a->stub = value;
+            if (arg == "-m" &&
+                (!ReadNumber(value, 0, 4, &o.method) || o.method == 2 || o.method == 3))
+                return "-m takes 0, 1 or 4";
+            if (arg == "-l" && !ReadNumber(value, FastestLevel, BestLevel, &o.level))
+                return "-l takes a level from " + std::to_string(FastestLevel) + " to " +
+                       std::to_string(BestLevel);
+            if (arg == "-j" && !ReadNumber(value, 1, 1024, &o.jobs))
+                return "-j takes a number of jobs from 1 to 1024";
         } else if (options && arg == "--") {
             options = false;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -107,38 +134,37 @@ std::string CheckScript(const std::string& path, const std::string& script) {
     return "";
 }
 
-// Stores the files under their base names; Windows would let two names that
-// differ only in case overwrite each other, so those are refused.
-std::string ArchiveFiles(const std::vector<std::string>& paths, const std::string& out,
-                         std::string* archive) {
-    std::vector<ArjFile> files;
-    for (const std::string& path : paths) {
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0) return "cannot read " + path;
-        if (!S_ISREG(info.st_mode)) return path + " is not a plain file";
-        ArjFile file;
-        file.name = BaseName(path);
-        if (file.name.size() > MaxStoredName)
-            return path + ": name longer than " + std::to_string(MaxStoredName) + " characters";
-        for (const ArjFile& other : files)
-            if (strcasecmp(other.name.c_str(), file.name.c_str()) == 0)
-                return "two files named " + file.name +
-                       " (names are matched without regard to case)";
-        if (!ReadWholeFile(path, &file.data)) return "cannot read " + path;
-        if (file.data.size() > MaxEntrySize) return path + " is too large for the archive";
-        file.dosTime = DosTime(info.st_mtime);
-        files.push_back(file);
-    }
+// The archive's name in its main header: the installer's, with ".arj".
+std::string ArchiveName(const std::string& out) {
     std::string name = BaseName(out);
     size_t dot = name.find_last_of('.');
-    *archive =
-        MakeStoredArchive((dot == std::string::npos ? name : name.substr(0, dot)) + ".arj", files);
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".arj";
+}
+
+// Writes the package's parts in front of the archive; the archive's length
+// is set once the archive is written.
+std::string WritePackageOfFiles(FILE* out, const std::string& stub, const std::string& script,
+                                const BuildArguments& a) {
+    std::string head = MakePackage(stub, script, "");
+    if (fwrite(head.data(), 1, head.size(), out) != head.size()) return "cannot write " + a.out;
+    // Files are stored under their base names; Windows would let two names
+    // that differ only in case overwrite each other, so those are refused.
+    std::vector<ArchiveInput> inputs;
+    for (const std::string& path : a.inputs) inputs.push_back({path, BaseName(path)});
+    uint64_t size = 0;
+    std::string problem = WriteArchive(out, ArchiveName(a.out), inputs, a.archive, &size);
+    if (!problem.empty()) return problem;
+    if (size > 0xFFFFFFFFu) return "the archive is larger than 4 GB";
+    unsigned char length[4] = {(unsigned char)size, (unsigned char)(size >> 8),
+                               (unsigned char)(size >> 16), (unsigned char)(size >> 24)};
+    if (fseek(out, (long)head.size() - 4, SEEK_SET) != 0 || fwrite(length, 1, 4, out) != 4)
+        return "cannot write " + a.out;
     return "";
 }
 
 // Writes beside the output under a temporary name and renames it into place,
 // so that a failure leaves no output and an old one untouched.
-std::string WriteOutput(const std::string& out, const std::string& bytes) {
+std::string WriteOutput(const std::string& out, const std::function<std::string(FILE*)>& write) {
     std::string temp = Folder(out) + "/." + BaseName(out) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back(0);
@@ -147,12 +173,13 @@ std::string WriteOutput(const std::string& out, const std::string& bytes) {
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
-    close(fd);
-    if (!WriteWholeFile(name.data(), bytes) || rename(name.data(), out.c_str()) != 0) {
-        unlink(name.data());
-        return "cannot write " + out;
-    }
-    return "";
+    FILE* file = fdopen(fd, "wb");
+    std::string problem = file ? write(file) : "cannot write " + out;
+    if (file && fclose(file) != 0 && problem.empty()) problem = "cannot write " + out;
+    if (!file) close(fd);
+    if (problem.empty() && rename(name.data(), out.c_str()) != 0) problem = "cannot write " + out;
+    if (!problem.empty()) unlink(name.data());
+    return problem;
 }
 
 std::string Build(const BuildArguments& a) {
@@ -169,11 +196,14 @@ std::string Build(const BuildArguments& a) {
         if (!ReadWholeFile(a.inputs[0], &archive)) return "cannot read " + a.inputs[0];
         problem = CheckArchiveStart(archive);
         if (!problem.empty()) return a.inputs[0] + " is not an ARJ archive: it " + problem;
-    } else {
-        problem = ArchiveFiles(a.inputs, a.out, &archive);
-        if (!problem.empty()) return problem;
+        std::string package = MakePackage(stub, script, archive);
+        return WriteOutput(a.out, [&](FILE* out) {
+            return fwrite(package.data(), 1, package.size(), out) == package.size()
+                       ? ""
+                       : "cannot write " + a.out;
+        });
     }
-    return WriteOutput(a.out, MakePackage(stub, script, archive));
+    return WriteOutput(a.out, [&](FILE* out) { return WritePackageOfFiles(out, stub, script, a); });
 }
 
 } // namespace
@@ -190,6 +220,7 @@ int BuildCommand(int argc, char** argv) {
     std::string problem = ReadArguments(argc, argv, &arguments);
     if (!problem.empty())
         return Fail("build: %s (see vantorel-pack build --help)", problem.c_str());
+    arguments.archive.progress = isatty(2);
     problem = Build(arguments);
     if (!problem.empty()) return Fail("build: %s", problem.c_str());
     return 0;

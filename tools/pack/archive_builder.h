@@ -1,0 +1,32 @@
+// archive_builder.h: an ARJ archive of files on disk, compressed by our own
+// encoder on several threads, for vantorel-pack build.
+#pragma once
+
+#include "arj/encode/arj_encoder.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+struct ArchiveInput {
+    std::string path; // the file to read
+    std::string name; // its name in the archive
+};
+
+struct ArchiveOptions {
+    int method = 1; // 0 stores every file; 1 or 4 compress, storing what would not shrink
+    int level = DefaultLevel;
+    int jobs = 0;          // files compressed at once; 0: one per processor
+    bool progress = false; // a progress line on stderr
+};
+
+// Writes the archive of the inputs to out, from where it stands: main header,
+// one entry per input in their order, end header. The inputs must be plain
+// files, with names of at most 511 characters that differ without regard to
+// case; they are checked before anything is written. Gives "" and the
+// archive's size in bytes, or what went wrong (out then holds a part).
+std::string WriteArchive(FILE* out, const std::string& archiveName,
+                         const std::vector<ArchiveInput>& inputs, const ArchiveOptions& options,
+                         uint64_t* archiveSize);
