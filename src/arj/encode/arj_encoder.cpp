@@ -1,16 +1,21 @@
 // arj_encoder.cpp: the entry encoder: input buffering, parsing, blocks.
 //
-// The input is taken in segments. The buffer keeps a window of bytes before
-// the segment (match sources) and a match's length behind it (so that every
-// match found is whole), and slides down when it is full.
+// The input is parsed in segments, each once a whole match's length of bytes
+// follows it, so that every match found is whole. The items gather until
+// there are enough of them to choose good block cuts; the last block waits
+// for the items that follow.
 #include "arj/encode/arj_encoder.h"
 
 #include "arj/arj_format.h"
 #include "arj/encode/bit_output.h"
 #include "arj/encode/block_code.h"
+#include "arj/encode/block_split.h"
+#include "arj/encode/greedy_parse.h"
+#include "arj/encode/input_window.h"
 #include "arj/encode/lz_item.h"
 #include "arj/encode/match_finder.h"
 #include "arj/encode/method4_code.h"
+#include "arj/encode/optimal_parse.h"
 
 #include <string.h>
 
@@ -20,45 +25,37 @@
 namespace {
 
 enum {
-    SegmentSize = 1 << 18,
-    FastBlockItems = 1 << 15,
-    FarDistance = 4096, // a 3-byte match from farther costs more than its literals
+    SegmentSize = 1 << 18, // bytes parsed at once
+    SplitItems = 1 << 18,  // items gathered before they are cut into blocks
 };
 
 struct LevelSettings {
-    int chain;      // hash-chain links looked at per position
-    int niceLength; // a match this long is taken without looking further
-    int lazyLimit;  // a match this long is not compared with the next position's
+    GreedySettings greedy; // used when optimal.rounds is 0
+    OptimalSettings optimal;
+    int cellItems; // the grain of the block cuts as written
 };
 
 const LevelSettings Levels[BestLevel + 1] = {
-    {0, 0, 0},        // unused
-    {8, 32, 16},      // 1
-    {16, 64, 32},     // 2
-    {32, 128, 64},    // 3
-    {64, 256, 128},   // 4
-    {128, 256, 256},  // 5
-    {256, 256, 256},  // 6
-    {512, 256, 256},  // 7
-    {1024, 256, 256}, // 8
-    {4096, 256, 256}, // 9
+    {{0, 0, 0}, {0, 0, 0, 0}, 0},         // unused
+    {{64, 256, 128}, {0, 0, 0, 0}, 1024}, // 1
+    {{256, 256, 256}, {0, 0, 0, 0}, 512}, // 2
+    {{0, 0, 0}, {1, 16, 64, 1024}, 1024}, // 3
+    {{0, 0, 0}, {2, 32, 128, 512}, 512},  // 4
+    {{0, 0, 0}, {3, 32, 256, 512}, 256},  // 5
+    {{0, 0, 0}, {4, 48, 256, 256}, 256},  // 6
+    {{0, 0, 0}, {5, 64, 256, 256}, 256},  // 7
+    {{0, 0, 0}, {6, 96, 256, 256}, 256},  // 8
+    {{0, 0, 0}, {8, 128, 256, 256}, 256}, // 9
 };
 
 } // namespace
 
 struct EntryEncoder::State {
     int method;
-    LevelSettings settings;
-    uint32_t window;
-
-    // buffer[start] is the byte at absolute position startPosition; bytes
-    // before start are the window, bytes from start to end not coded yet.
-    std::vector<uint8_t> buffer;
-    size_t capacity; // of data; padding follows
-    size_t start = 0, end = 0;
-    uint32_t startPosition = MatchOrigin;
-
+    const LevelSettings& settings;
+    InputWindow window;
     MatchChain chain;
+    OptimalParser optimal;
     std::vector<LzItem> items; // parsed, not yet written
     BlockHistogram histogram;
     BlockCode code;
@@ -68,15 +65,18 @@ struct EntryEncoder::State {
 
     State(int method, int level)
         : method(method), settings(Levels[std::min(std::max(level, 1), (int)BestLevel)]),
-          window(method == 4 ? (uint32_t)Method4Window : (uint32_t)WindowSize), chain(window) {
-        capacity = WindowSize + 2 * SegmentSize + MaxMatchLength;
-        buffer.assign(capacity + ComparePadding, 0);
-    }
+          window(2 * SegmentSize + MaxMatchLength),
+          chain(method == 4 ? (uint32_t)Method4Window : (uint32_t)WindowSize), optimal(method) {}
 
-    const uint8_t* At(uint32_t position) const {
-        return buffer.data() + start + (position - startPosition);
+    void Begin(CompressedSink out) {
+        sink = std::move(out);
+        window.Reset();
+        chain.Reset();
+        optimal.Reset();
+        items.clear();
+        bits = BitOutput();
+        compressedSize = 0;
     }
-    uint32_t EndPosition() const { return startPosition + (uint32_t)(end - start); }
 
     void Drain() {
         if (bits.bytes.empty()) return;
@@ -85,121 +85,55 @@ struct EntryEncoder::State {
         bits.bytes.clear();
     }
 
-    void WriteItems(size_t count) {
-        if (count == 0) return;
+    // Writes the items gathered: in blocks, all of them when final, else
+    // all but the last block, which may grow with the items to come.
+    void WriteItems(bool final) {
+        if (items.empty()) return;
+        size_t written = 0;
         if (method == 4) {
-            for (size_t i = 0; i < count; i++) PutMethod4Item(items[i], &bits);
+            for (const LzItem& item : items) PutMethod4Item(item, &bits);
+            written = items.size();
         } else {
-            histogram.Clear();
-            for (size_t i = 0; i < count; i++) histogram.Add(items[i]);
-            DesignBlockCode(histogram, &code);
-            WriteBlock(items.data(), count, code, &bits);
+            std::vector<uint32_t> blocks =
+                SplitIntoBlocks(items.data(), items.size(), settings.cellItems);
+            for (size_t b = 0; b < blocks.size() - (final ? 0 : 1); b++) {
+                histogram.Clear();
+                for (uint32_t i = 0; i < blocks[b]; i++) histogram.Add(items[written + i]);
+                DesignBlockCode(histogram, &code);
+                WriteBlock(items.data() + written, blocks[b], code, &bits);
+                written += blocks[b];
+            }
         }
-        items.erase(items.begin(), items.begin() + count);
+        items.erase(items.begin(), items.begin() + written);
         Drain();
     }
 
-    void Emit(const LzItem& item) {
-        items.push_back(item);
-        if (items.size() >= FastBlockItems) WriteItems(items.size());
-    }
-
-    // The longest match at position worth taking, of more than atLeast bytes.
-    int FindLongest(uint32_t position, int atLeast, uint32_t* distance) {
-        uint32_t limit = std::min<uint32_t>(MaxMatchLength, EndPosition() - position);
-        if (limit < MinMatchLength) return 0;
-        int chainLength = settings.chain;
-        if (atLeast >= settings.lazyLimit / 2) chainLength /= 4;
-        int length = chain.Longest(At(position), position, (int)limit, atLeast, chainLength,
-                                   settings.niceLength, distance);
-        if (length == MinMatchLength && *distance > FarDistance) return 0;
-        return length;
-    }
-
-    void InsertRange(uint32_t from, uint32_t to) {
-        uint32_t last = EndPosition() - (MinMatchLength - 1);
-        for (uint32_t p = from; p < to && p < last; p++) chain.Insert(At(p), p);
-    }
-
-    // Greedy parsing with one step of look-ahead: a match is taken unless the
-    // next position has a longer one. Parses from start to at least
-    // segmentEnd; gives where it stopped (behind the last match).
-    uint32_t ParseLazily(uint32_t segmentEnd) {
-        uint32_t position = startPosition;
-        int pendingLength = 0; // a match found at position - 1, or 0
-        uint32_t pendingDistance = 0;
-        bool pending = false; // whether position - 1 waits for its item
-        while (position < segmentEnd) {
-            uint32_t distance = 0;
-            int length = 0;
-            if (pendingLength < settings.lazyLimit)
-                length = FindLongest(position, pendingLength, &distance);
-            InsertRange(position, position + 1);
-            if (pending && pendingLength >= MinMatchLength && length <= pendingLength) {
-                Emit(Match(pendingLength, pendingDistance));
-                uint32_t matchEnd = position - 1 + pendingLength;
-                InsertRange(position + 1, matchEnd);
-                position = matchEnd;
-                pending = false;
-                pendingLength = 0;
-                continue;
-            }
-            if (pending) Emit(Literal(At(position - 1)[0]));
-            if (length >= settings.lazyLimit) {
-                Emit(Match(length, distance));
-                InsertRange(position + 1, position + length);
-                position += length;
-                pending = false;
-                pendingLength = 0;
-                continue;
-            }
-            pending = true;
-            pendingLength = length;
-            pendingDistance = distance;
-            position++;
+    // Parses the bytes from the window's start to end (or a little past it).
+    void CodeSegment(uint32_t end) {
+        if (settings.optimal.rounds == 0) {
+            end = ParseGreedily(window, end, settings.greedy, &chain, &items);
+        } else {
+            optimal.Parse(window, end - window.Start(), settings.optimal, &items);
         }
-        if (pending) {
-            if (pendingLength >= MinMatchLength) {
-                Emit(Match(pendingLength, pendingDistance));
-                InsertRange(position, position - 1 + pendingLength);
-                position += pendingLength - 1;
-            } else {
-                Emit(Literal(At(position - 1)[0]));
-            }
-        }
-        return position;
-    }
-
-    void CodeSegment(size_t segmentEnd) {
-        uint32_t stop = ParseLazily(startPosition + (uint32_t)(segmentEnd - start));
-        start += stop - startPosition;
-        startPosition = stop;
-    }
-
-    // Moves the window and the bytes not coded yet to the front.
-    void Slide() {
-        size_t keep = std::min(start, (size_t)WindowSize);
-        memmove(buffer.data(), buffer.data() + start - keep, end - (start - keep));
-        end -= start - keep;
-        start = keep;
+        window.Consume(end);
+        if (items.size() >= SplitItems) WriteItems(false);
     }
 
     void Add(const uint8_t* bytes, size_t count) {
         while (count > 0) {
-            if (end == capacity) Slide();
-            size_t n = std::min(count, capacity - end);
-            memcpy(buffer.data() + end, bytes, n);
-            end += n;
-            bytes += n;
-            count -= n;
-            // A segment is coded once a whole match's worth of bytes follows it.
-            while (end - start >= SegmentSize + MaxMatchLength) CodeSegment(start + SegmentSize);
+            size_t taken = window.Append(bytes, count);
+            bytes += taken;
+            count -= taken;
+            // A segment is parsed once a whole match's worth of bytes follows it.
+            while (window.End() - window.Start() >= SegmentSize + MaxMatchLength)
+                CodeSegment(window.Start() + SegmentSize);
         }
     }
 
     uint64_t Finish() {
-        while (start < end) CodeSegment(std::min(end, start + SegmentSize));
-        WriteItems(items.size());
+        while (window.Start() < window.End())
+            CodeSegment(std::min(window.End(), window.Start() + SegmentSize));
+        WriteItems(true);
         bits.PadToByte();
         Drain();
         return compressedSize;
@@ -211,14 +145,7 @@ EntryEncoder::EntryEncoder(int method, int level) : state(new State(method, leve
 EntryEncoder::~EntryEncoder() = default;
 
 void EntryEncoder::Begin(CompressedSink sink) {
-    State& s = *state;
-    s.sink = std::move(sink);
-    s.start = s.end = 0;
-    s.startPosition = MatchOrigin;
-    s.chain.Reset();
-    s.items.clear();
-    s.bits = BitOutput();
-    s.compressedSize = 0;
+    state->Begin(std::move(sink));
 }
 
 void EntryEncoder::Add(const void* bytes, size_t count) {

@@ -12,6 +12,8 @@ namespace {
 const uint32_t SlotCount = 1 << 15;
 static_assert(SlotCount > WindowSize, "a slot for every position of the window");
 
+const int LiteralWorth = 8; // bits that a byte coded as part of a match saves, about
+
 inline uint32_t Slot(uint32_t position) {
     return position & (SlotCount - 1);
 }
@@ -138,6 +140,10 @@ int MatchChain::Longest(const uint8_t* cur, uint32_t pos, int limit, int atLeast
         if (other[best] != cur[best]) continue;
         int length = CommonLength(cur, other, 0, limit);
         if (length > best) {
+            // A longer match from farther away pays more offset bits.
+            if (found && LiteralWorth * (length - found) <=
+                             (32 - __builtin_clz(d)) - (32 - __builtin_clz(*distance)))
+                continue;
             best = found = length;
             *distance = d;
             if (length >= niceLength || length == limit) break;
