@@ -10,6 +10,12 @@ namespace {
 // A 3-byte match from farther away costs more bits than its three literals.
 const uint32_t FarDistance = 4096;
 
+const int LazyBias = 4;
+// Roughly the bits that a match saves: 8 per byte, less its offset's bits.
+inline int Gain(int length, uint32_t distance) {
+    return 8 * length - (32 - __builtin_clz(distance));
+}
+
 struct GreedyParser {
     const InputWindow& window;
     const GreedySettings& settings;
@@ -51,7 +57,9 @@ struct GreedyParser {
                              ? Longest(position, waitingLength, &distance)
                              : 0;
             Insert(position, position + 1);
-            if (waiting && waitingLength >= MinMatchLength && length <= waitingLength) {
+            if (waiting && waitingLength >= MinMatchLength &&
+                (length < MinMatchLength ||
+                 Gain(length, distance) <= Gain(waitingLength, waitingDistance) + LazyBias)) {
                 position = TakeMatch(position - 1, waitingLength, waitingDistance, position + 1);
                 waiting = false;
                 waitingLength = 0;
