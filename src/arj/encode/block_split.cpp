@@ -130,7 +130,7 @@ std::vector<size_t> CheapestCuts(const std::vector<Cell>& cells) {
     Tally tally;
     for (size_t i = 0; i < n; i++) {
         size_t j = i;
-        for (; j < n && tally.items + cells[j].items <= 16384; j++) {
+        for (; j < n && tally.items + cells[j].items <= MaxBlockItems; j++) {
             tally.Add(cells[j]);
             double bits = best[i] + tally.Bits();
             if (bits < best[j + 1]) {

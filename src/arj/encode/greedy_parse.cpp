@@ -1,8 +1,8 @@
 // greedy_parse.cpp: greedy parsing with one step of look-ahead.
 //
 // A match found at a position waits for the next position's search: if that
-// finds a longer one, the first position goes out as a literal and the
-// longer match waits in turn.
+// finds a longer one that saves clearly more bits, the first position goes
+// out as a literal and the new match waits in turn.
 #include "arj/encode/greedy_parse.h"
 
 namespace {
@@ -10,8 +10,9 @@ namespace {
 // A 3-byte match from farther away costs more bits than its three literals.
 const uint32_t FarDistance = 4096;
 
-const int LazyBias = 4;
 // Roughly the bits that a match saves: 8 per byte, less its offset's bits.
+// The match after a literal must save more than this besides.
+const int LazyBias = 4;
 inline int Gain(int length, uint32_t distance) {
     return 8 * length - (32 - __builtin_clz(distance));
 }
