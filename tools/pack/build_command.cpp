@@ -22,8 +22,8 @@
 #include <vector>
 
 static const char Help[] =
-    "usage: vantorel-pack build -o OUT [--stub STUB] [-m METHOD] [-l LEVEL] [-j JOBS]\n"
-    "                          SCRIPT (ARCHIVE.arj | FILE...)\n"
+    "usage: vantorel-pack build -o OUT [--stub STUB] SCRIPT (ARCHIVE.arj | FILE...)\n"
+    "                          [-m METHOD] [-l LEVEL] [-j JOBS]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
     "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
