@@ -26,6 +26,7 @@ import time
 SKIP = 77
 WINE_TIMEOUT = 120  # seconds for any single wine call
 PACKAGE_OFFSET = 24576
+APP_TEXT = b"".join(b"installed through the dialog, line %d\n" % i for i in range(400))
 
 
 class Failure(Exception):
@@ -367,14 +368,19 @@ def step_dialog(options):
         return SKIP
     folder = fresh_folder(options.work, "dialog")
     src = os.path.join(folder, "src")
-    # This package's archive is the one vantorel-pack writes itself from files.
-    write(os.path.join(src, "app.txt"), b"installed through the dialog\n")
+    # This package's archive is the one vantorel-pack writes itself from files,
+    # compressed by its own encoder.
+    write(os.path.join(src, "app.txt"), APP_TEXT)
     script = (r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
               r' TargetDirectory ("%p%r"); MakeDirectory ("%t");'
               r' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
     write(os.path.join(folder, "install.txt"), script.encode())
     package = os.path.join(folder, "setup.exe")
     build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "app.txt")])
+    data = read(package)
+    archive = PACKAGE_OFFSET + 8 + struct.unpack_from("<I", data, PACKAGE_OFFSET)[0]
+    entry = archive + 10 + struct.unpack_from("<H", data, archive + 2)[0]
+    expect_equal(1, data[entry + 4 + 5], "the method of the entry that our encoder wrote")
 
     with virtual_display() as display:
         wine = Wine(options.work, display)
@@ -405,8 +411,7 @@ def step_dialog(options):
             check(installer.poll() is None, "the dialog stays open after the installation")
             press(display, "Return")  # Finish, which now has the focus
             expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
-            expect_equal(b"installed through the dialog\n",
-                         read(os.path.join(target, "app.txt")), "the installed file")
+            expect_equal(APP_TEXT, read(os.path.join(target, "app.txt")), "the installed file")
 
             browsed_install(wine, display, package)
         finally:
@@ -438,7 +443,7 @@ def browsed_install(wine, display, package):
     wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the question to close")
     press(display, "Return")
     expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after a browsed install")
-    expect_equal(b"installed through the dialog\n", read(os.path.join(target, "app.txt")),
+    expect_equal(APP_TEXT, read(os.path.join(target, "app.txt")),
                  "the file installed in the browsed folder")
 
 
