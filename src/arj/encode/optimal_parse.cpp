@@ -24,6 +24,7 @@
 namespace {
 
 const uint32_t Unreached = 0xFFFFFFFFu;
+enum { MaxMatchesKept = 16 }; // per position: bounds the memory of a segment's matches
 const int CostScale = 16;       // sixteenths of a bit
 const double UnseenPenalty = 2; // bits above the rarest symbol for one not seen
 
@@ -96,7 +97,9 @@ void OptimalParser::FindMatches(const InputWindow& window, uint32_t n,
             continue;
         }
         int count = tree.Find(window.At(position), position, limit, settings.depth, found);
-        matches.list.insert(matches.list.end(), found, found + count);
+        // The longest ones cover the shorter lengths too, if from farther.
+        int kept = std::min(count, (int)MaxMatchesKept);
+        matches.list.insert(matches.list.end(), found + count - kept, found + count);
         if (count > 0 && found[count - 1].length >= settings.niceLength)
             skipUntil = position + found[count - 1].length;
     }
