@@ -73,6 +73,7 @@ struct Entry {
 
 // Walks the headers of an archive; every header's CRC must match.
 std::vector<Entry> ReadArchive(const std::string& archive, std::string* mainName) {
+    BuildCrcTable();
     std::vector<Entry> entries;
     size_t at = 0;
     for (bool main = true;; main = false) {
