@@ -17,6 +17,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -69,7 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int level = FastestLevel + (data[0] >> 1) % (BestLevel - FastestLevel + 1);
     const uint8_t* bytes = data + 1;
     size_t count = size - 1;
-    std::string compressed = EncodeEntry(bytes, count, method, level);
+    // Encoders are kept from run to run, as the package tool keeps one per
+    // worker: what one entry leaves behind must not reach the next.
+    static std::unique_ptr<EntryEncoder> encoders[2][BestLevel + 1];
+    std::unique_ptr<EntryEncoder>& encoder = encoders[method == 4][level];
+    if (!encoder) encoder.reset(new EntryEncoder(method, level));
+    std::string compressed;
+    encoder->Begin([&](const uint8_t* b, size_t n) { compressed.append((const char*)b, n); });
+    encoder->Add(bytes, count);
+    encoder->Finish();
 
     BuildCrcTable();
     EntryFields entry = {"entry",
