@@ -228,22 +228,25 @@ class Progress {
     // Files written so far, their original and archived bytes.
     void Show(size_t files, uint64_t original, uint64_t archived, bool last) {
         if (!build.options.progress) return;
-        double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        auto now = std::chrono::steady_clock::now();
+        if (!last && now - shown < ProgressInterval) return;
+        shown = now;
+        double seconds = std::chrono::duration<double>(now - started).count();
         uint64_t read = build.bytesRead;
         long left =
             read > 0 ? (long)(seconds * (double)(build.totalSize - read) / (double)read) : 0;
-        fprintf(stderr,
-                "\r%zu/%zu files, %.1f of %.1f MB read, %.1f MB written (%.1f%%), %ld:%02ld left ",
-                files, build.entries.size(), read / 1e6, build.totalSize / 1e6, archived / 1e6,
-                original ? 100.0 * (double)archived / (double)original : 0.0, left / 60, left % 60);
+        fprintf(
+            stderr,
+            "\r%zu/%zu files, %.1f of %.1f MB read, %.1f MB written (%.1f%%), %ld:%02ld left\033[K",
+            files, build.entries.size(), read / 1e6, build.totalSize / 1e6, archived / 1e6,
+            original ? 100.0 * (double)archived / (double)original : 0.0, left / 60, left % 60);
         if (last) fputc('\n', stderr);
         fflush(stderr);
     }
 
   private:
     const Build& build;
-    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point started, shown;
 };
 
 bool Put(FILE* out, const std::string& bytes, uint64_t* written) {
