@@ -2,10 +2,15 @@
 // reader, and through the arj archiver, as the bytes it was given.
 #include "arj/archive_reader.h"
 #include "arj/encode/arj_encoder.h"
+#include "arj/encode/block_code.h"
+#include "arj/encode/prefix_code.h"
 #include "platform/platform.h"
 #include "tests/unit/arj_test_support.h"
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <random>
 
 namespace {
 
@@ -92,6 +97,41 @@ TEST(ArjEncoder, InstallersReaderGetsTheSameBytesBack) {
             EXPECT_GT(12000u, entries[2].data.size()) << "runs go as long matches";
         }
     }
+}
+
+// Frequencies that grow like Fibonacci numbers would want codes of up to 21
+// bits; the decoders take 16 at most, and the code must stay complete.
+TEST(ArjEncoder, CodesAreLimitedTo16Bits) {
+    uint32_t frequencies[22];
+    uint8_t lengths[22];
+    std::vector<LzItem> items;
+    for (int s = 0, a = 1, b = 1; s < 22; s++, b += a, a = b - a) {
+        frequencies[s] = a;
+        for (int k = 0; k < a; k++) items.push_back(Literal((uint8_t)(s * 11)));
+    }
+    ASSERT_EQ(22, LimitedCodeLengths(frequencies, 22, 16, lengths));
+    uint32_t space = 0;
+    for (uint8_t length : lengths) space += length ? 1u << (16 - length) : 0;
+    EXPECT_EQ(1u << 16, space);
+    EXPECT_EQ(16, *std::max_element(lengths, lengths + 22));
+
+    // As a block, shuffled: the reader builds the code and reads the bytes back.
+    std::shuffle(items.begin(), items.end(), std::mt19937(1));
+    Bytes data;
+    for (const LzItem& item : items) data += (char)item.value;
+    BlockHistogram histogram;
+    for (const LzItem& item : items) histogram.Add(item);
+    BlockCode code;
+    BitOutput out;
+    DesignBlockCode(histogram, &code);
+    WriteBlock(items.data(), items.size(), code, &out);
+    out.PadToByte();
+    Entry e = Stored("fib", data);
+    e.method = 1;
+    e.data = Bytes(out.bytes.begin(), out.bytes.end());
+    std::vector<Bytes> files;
+    EXPECT_EQ(0, ExtractWithReader(Archive({e}), {"fib"}, &files));
+    EXPECT_TRUE(data == files[0]);
 }
 
 TEST(ArjEncoder, ArjArchiverExtractsTheSameBytes) {
