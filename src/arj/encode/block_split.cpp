@@ -7,12 +7,12 @@
 // 32K items, to the numbers of literal/length and offset symbols used and of
 // runs of unused ones. The items are taken in cells of a fixed size; the
 // cheapest cutting at cell boundaries then follows from the cheapest cutting
-// of every shorter prefix.
+// of every shorter prefix. That search is quadratic in the cells a block can
+// span, so it runs on coarse cells, and each cut then moves by fine cells
+// to where the two blocks beside it cost least.
 #include "arj/encode/block_split.h"
 
 #include <math.h>
-#include <stdlib.h>
-#include "arj/encode/block_code.h"
 
 #include <algorithm>
 #include <utility>
@@ -21,8 +21,7 @@ namespace {
 
 enum {
     SymbolCount = LiteralLengthSymbols + OffsetSymbols, // offsets behind literals/lengths
-    CoarseCells = 4,                                    // cells of the first cutting
-    RefineSteps = 8,                                    // cells that a cut may then move either way
+    CoarseCells = 4, // cells in a cell of the first cutting, which a cut may then move either way
 };
 
 // The header estimate: a base and the bits per literal/length symbol used,
@@ -150,8 +149,8 @@ std::vector<size_t> CheapestCuts(const std::vector<Cell>& cells) {
 } // namespace
 
 std::vector<uint32_t> SplitIntoBlocks(const LzItem* items, size_t count, int cellItems) {
-    // Cut at coarse cells first, then move each cut by up to RefineSteps
-    // fine cells either way where that is cheaper.
+    // Cut at coarse cells first, then move each cut by up to a coarse cell
+    // either way where that is cheaper.
     std::vector<Cell> fine = MakeCells(items, count, cellItems);
     std::vector<size_t> cuts =
         CheapestCuts(MakeCells(items, count, (size_t)cellItems * CoarseCells));
@@ -175,7 +174,7 @@ std::vector<uint32_t> SplitIntoBlocks(const LzItem* items, size_t count, int cel
         double best = left->Bits() + right->Bits();
         size_t bestCut = original;
         for (int step = -1; step <= 1; step += 2) {
-            for (int moves = 0; moves < RefineSteps; moves++) {
+            for (int moves = 0; moves < CoarseCells; moves++) {
                 size_t cut = cuts[k];
                 bool emptied = step < 0 ? cut - 1 <= cuts[k - 1] : cut + 1 >= cuts[k + 1];
                 if (emptied) break;

@@ -24,7 +24,7 @@
 namespace {
 
 const uint32_t Unreached = 0xFFFFFFFFu;
-enum { MaxMatchesKept = 16 }; // per position: bounds the memory of a segment's matches
+enum { MaxMatchesKept = 16 };   // per position: bounds the memory of a segment's matches
 const int CostScale = 16;       // sixteenths of a bit
 const double UnseenPenalty = 2; // bits above the rarest symbol for one not seen
 
