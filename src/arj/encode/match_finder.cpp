@@ -36,7 +36,12 @@ inline int CommonLength(const uint8_t* a, const uint8_t* b, int start, int limit
     while (length < limit) {
         uint64_t difference = Load64(a + length) ^ Load64(b + length);
         if (difference) {
-            length += __builtin_ctzll(difference) / 8; // little-endian: the first byte is lowest
+            // The first byte in memory is the lowest of the word, or the highest.
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            length += __builtin_clzll(difference) / 8;
+#else
+            length += __builtin_ctzll(difference) / 8;
+#endif
             return length < limit ? length : limit;
         }
         length += 8;
