@@ -1,5 +1,5 @@
 // archive_builder.cpp: compresses files on worker threads and writes them as
-// one archive, in the order given.
+// one archive, in the order given, into an installer package.
 //
 // Each worker takes the next file, reads it in pieces, takes its CRC and
 // compresses it into a spool. The calling thread writes the entries in order
@@ -14,6 +14,7 @@
 #include "arj/arj_format.h"
 #include "arj/crc32.h"
 #include "tools/pack/arj_writer.h"
+#include "tools/pack/package_file.h"
 
 #include <string.h>
 #include <strings.h>
@@ -107,6 +108,8 @@ struct Build {
     size_t waitingMemory = 0;
 };
 
+// Windows would let two names that differ only in case overwrite each
+// other, so those are refused.
 std::string CheckInputs(const std::vector<ArchiveInput>& inputs, Build* build) {
     build->entries.resize(inputs.size());
     for (size_t i = 0; i < inputs.size(); i++) {
@@ -299,9 +302,10 @@ std::string WriteEntries(Build& build, FILE* out, uint64_t* written) {
 
 } // namespace
 
-std::string WriteArchive(FILE* out, const std::string& archiveName,
-                         const std::vector<ArchiveInput>& inputs, const ArchiveOptions& options,
-                         uint64_t* archiveSize) {
+std::string WritePackageOfFiles(FILE* out, const std::string& stub, const std::string& script,
+                                const std::string& archiveName,
+                                const std::vector<ArchiveInput>& inputs,
+                                const ArchiveOptions& options) {
     BuildCrcTable(); // before any thread takes a CRC
     Build build;
     build.options = options;
@@ -312,9 +316,12 @@ std::string WriteArchive(FILE* out, const std::string& archiveName,
     build.options.jobs =
         (int)std::min<size_t>(build.options.jobs, std::max<size_t>(1, inputs.size()));
 
+    // The archive's length goes in front of it once it is known.
+    std::string head = MakePackage(stub, script, "");
+    if (fwrite(head.data(), 1, head.size(), out) != head.size()) return "cannot write the package";
     uint32_t newest = 0;
     for (const FileEntry& entry : build.entries) newest = std::max(newest, entry.timeStamp);
-    uint64_t written = 0;
+    uint64_t written = 0; // archive bytes
     if (!Put(out, MainHeader(archiveName, newest), &written)) return "cannot write the archive";
 
     std::vector<std::thread> workers;
@@ -324,6 +331,11 @@ std::string WriteArchive(FILE* out, const std::string& archiveName,
     for (std::thread& worker : workers) worker.join();
     if (!problem.empty()) return problem;
     if (!Put(out, EndHeader(), &written)) return "cannot write the archive";
-    *archiveSize = written;
+
+    if (written > 0xFFFFFFFFu) return "the archive is larger than 4 GB";
+    std::string length;
+    for (int i = 0; i < 4; i++) length += (char)(written >> (8 * i));
+    if (fseek(out, (long)head.size() - 4, SEEK_SET) != 0 || fwrite(length.data(), 1, 4, out) != 4)
+        return "cannot write the package";
     return "";
 }

@@ -1,5 +1,6 @@
-// archive_builder.h: an ARJ archive of files on disk, compressed by our own
-// encoder on several threads, for vantorel-pack build.
+// archive_builder.h: an installer package with an ARJ archive of files on
+// disk, compressed by our own encoder on several threads, for vantorel-pack
+// build.
 #pragma once
 
 #include "arj/encode/arj_encoder.h"
@@ -22,11 +23,12 @@ struct ArchiveOptions {
     bool progress = false; // a progress line on stderr
 };
 
-// Writes the archive of the inputs to out, from where it stands: main header,
-// one entry per input in their order, end header. The inputs must be plain
-// files, with names of at most 511 characters that differ without regard to
-// case; they are checked before anything is written. Gives "" and the
-// archive's size in bytes, or what went wrong (out then holds a part).
-std::string WriteArchive(FILE* out, const std::string& archiveName,
-                         const std::vector<ArchiveInput>& inputs, const ArchiveOptions& options,
-                         uint64_t* archiveSize);
+// Writes an installer package to out: the stub, the script and an archive of
+// the inputs (main header, one entry per input in their order, end header).
+// The inputs must be plain files, with names of at most 511 characters that
+// differ without regard to case; they are checked before the archive is
+// written. Gives "" or what went wrong (out then holds a part).
+std::string WritePackageOfFiles(FILE* out, const std::string& stub, const std::string& script,
+                                const std::string& archiveName,
+                                const std::vector<ArchiveInput>& inputs,
+                                const ArchiveOptions& options);

@@ -141,27 +141,6 @@ std::string ArchiveName(const std::string& out) {
     return (dot == std::string::npos ? name : name.substr(0, dot)) + ".arj";
 }
 
-// Writes the package's parts in front of the archive; the archive's length
-// is set once the archive is written.
-std::string WritePackageOfFiles(FILE* out, const std::string& stub, const std::string& script,
-                                const BuildArguments& a) {
-    std::string head = MakePackage(stub, script, "");
-    if (fwrite(head.data(), 1, head.size(), out) != head.size()) return "cannot write " + a.out;
-    // Files are stored under their base names; Windows would let two names
-    // that differ only in case overwrite each other, so those are refused.
-    std::vector<ArchiveInput> inputs;
-    for (const std::string& path : a.inputs) inputs.push_back({path, BaseName(path)});
-    uint64_t size = 0;
-    std::string problem = WriteArchive(out, ArchiveName(a.out), inputs, a.archive, &size);
-    if (!problem.empty()) return problem;
-    if (size > 0xFFFFFFFFu) return "the archive is larger than 4 GB";
-    unsigned char length[4] = {(unsigned char)size, (unsigned char)(size >> 8),
-                               (unsigned char)(size >> 16), (unsigned char)(size >> 24)};
-    if (fseek(out, (long)head.size() - 4, SEEK_SET) != 0 || fwrite(length, 1, 4, out) != 4)
-        return "cannot write " + a.out;
-    return "";
-}
-
 // Writes beside the output under a temporary name and renames it into place,
 // so that a failure leaves no output and an old one untouched.
 std::string WriteOutput(const std::string& out, const std::function<std::string(FILE*)>& write) {
@@ -203,7 +182,11 @@ std::string Build(const BuildArguments& a) {
                        : "cannot write " + a.out;
         });
     }
-    return WriteOutput(a.out, [&](FILE* out) { return WritePackageOfFiles(out, stub, script, a); });
+    std::vector<ArchiveInput> inputs;
+    for (const std::string& path : a.inputs) inputs.push_back({path, BaseName(path)});
+    return WriteOutput(a.out, [&](FILE* out) {
+        return WritePackageOfFiles(out, stub, script, ArchiveName(a.out), inputs, a.archive);
+    });
 }
 
 } // namespace
