@@ -84,8 +84,10 @@ class Wine:
         return result.stdout.decode().strip()
 
     def reg_query(self, key, name):
-        """(type, data) of a value as `reg query` shows it, or None."""
-        args = ["reg", "query", key] + (["/ve"] if name == "" else ["/v", name])
+        """(type, data) of a value as `reg query` shows it, or None. The view is
+        the 64-bit one that the x86-64 stub writes: with wine32 installed, `reg`
+        would otherwise look at the 32-bit one."""
+        args = ["reg", "query", key, "/reg:64"] + (["/ve"] if name == "" else ["/v", name])
         result = self.run(args, check_rc=False)
         if result.returncode != 0:
             return None
@@ -264,7 +266,8 @@ def silent_install(options, wine):
         if os.path.exists(wine.unix_path(link)):
             os.remove(wine.unix_path(link))
     for root in ("HKLM", "HKCU"):
-        wine.run(["reg", "delete", root + r"\Software\Vantorel E2E", "/f"], check_rc=False)
+        wine.run(["reg", "delete", root + r"\Software\Vantorel E2E", "/reg:64", "/f"],
+                 check_rc=False)
 
     folders_before = set(temp_leftovers(wine))
     result = wine.run([package] + target_arguments(target), SILENT_TIMEOUT, check_rc=False)
