@@ -3,11 +3,12 @@
 #
 # usage: bench/extract_bench.sh [VANTOREL_PACK] [PAYLOAD_MB]
 #
-# Gathers a payload of real files from this machine (programs and libraries
-# from /usr/bin and /usr/lib, text from /usr/share/doc and /usr/include; 72 MB
-# unless given, at least 64), archives it with "arj a -m1" and "arj a -m4",
-# wraps each archive in an installer package (24576-byte placeholder image,
-# script, archive) and times, best of RUNS (default 5) turns each:
+# Gathers a payload of real files from this machine (payload.sh: programs and
+# libraries from /usr/bin and /usr/lib, text from /usr/share/doc and
+# /usr/include; 72 MB unless given, at least 64), archives it with "arj a -m1"
+# and "arj a -m4", wraps each archive in an installer package (24576-byte
+# placeholder image, script, archive) and times, best of RUNS (default 5)
+# turns each:
 #   vantorel-pack extract PACKAGE -C OUT    the installer's reader
 #   arj x ARCHIVE OUT/                      the archiver's own extraction
 # Both write into a fresh folder on the same file system (tmpfs when
@@ -24,35 +25,7 @@ case $PACK in /*) ;; *) PACK=$(pwd)/$PACK ;; esac
 command -v arj >/dev/null || { echo "extract_bench: arj is not installed" >&2; exit 1; }
 [ "$PAYLOAD_MB" -ge 64 ] || { echo "extract_bench: the payload must be at least 64 MB" >&2; exit 1; }
 
-BASE=/dev/shm
-[ -d "$BASE" ] && [ -w "$BASE" ] || BASE=${TMPDIR:-/tmp}
-WORK=$(mktemp -d "$BASE/vantorel-bench.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT INT TERM
-mkdir "$WORK/payload"
-
-# Copies regular files of 16 KB to 4 MB (the size of a program's files rather
-# than of small notes; compressed .gz files left out) from the folders, in
-# name order, into the flat payload folder until it holds the given number of
-# bytes.
-gather() {
-    limit=$1
-    shift
-    have=$(du -sb "$WORK/payload" | cut -f1)
-    n=$(ls "$WORK/payload" | wc -l)
-    find "$@" -type f -size +16k -size -4M ! -name '*.gz' 2>/dev/null | LC_ALL=C sort | while read -r file; do
-        [ "$have" -lt "$limit" ] || break
-        [ -r "$file" ] || continue
-        n=$((n + 1))
-        cp "$file" "$WORK/payload/$n-$(basename "$file" | tr -c 'A-Za-z0-9._\n-' _)"
-        have=$((have + $(stat -c %s "$file")))
-    done
-}
-BYTES=$((PAYLOAD_MB * 1000000))
-gather $((BYTES * 6 / 10)) /usr/bin /usr/lib
-gather $((BYTES * 9 / 10)) /usr/share/doc /usr/include
-gather "$BYTES" /usr/share /usr/lib
-SIZE=$(du -sb "$WORK/payload" | cut -f1)
-COUNT=$(ls "$WORK/payload" | wc -l)
+. "$(dirname "$0")/payload.sh"
 
 le32() { # a number as 4 little-endian bytes
     printf "\\$(printf %03o $(($1 & 255)))\\$(printf %03o $(($1 >> 8 & 255)))"

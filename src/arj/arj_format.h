@@ -63,7 +63,22 @@ enum {
     SmallCountBits = 5,      // count (or single value) of the pre-code and the offset code
     LiteralCountBits = 9,    // count (or single value) of the literal/length code
     PreCodeZeroRunAfter = 3, // the pre-code's third length is followed by a 2-bit zero run
-    LiteralTableBits = 12,   // lookup bits of the decoder's tables
+    PreCodeZeroRunBits = 2,
+    // Lengths of the pre-code and the offset code: 0 to 6 in 3 bits; from 7 on
+    // 111, then a 1 for each step beyond 7 and a closing 0.
+    SmallLengthBits = 3,
+    SmallLengthEscape = 7,
+    // The pre-code's symbols: 0 one zero length, 1 and 2 runs of zero lengths
+    // (their sizes follow in 4 or 9 bits), and 3 to 18 the lengths 1 to 16.
+    ZeroLengthSymbol = 0,
+    ShortZeroRunSymbol = 1,
+    ShortZeroRunBits = 4,
+    ShortZeroRunMin = 3, // to 18
+    LongZeroRunSymbol = 2,
+    LongZeroRunBits = 9,
+    LongZeroRunMin = 20, // to 531
+    FirstLengthSymbol = 3,
+    LiteralTableBits = 12, // lookup bits of the decoder's tables
     SmallTableBits = 8,
 
     // Method 4: fixed codes, a run of 1 bits telling how many value bits follow.

@@ -38,6 +38,7 @@ WINE_TIMEOUT = 120  # seconds for any single wine call
 # a box that silent mode should not show into a failure.
 SILENT_TIMEOUT = 60
 PACKAGE_OFFSET = 24576
+APP_TEXT = b"".join(b"installed through the dialog, line %d\n" % i for i in range(400))
 
 
 class Failure(Exception):
@@ -401,16 +402,16 @@ def dialog_install(wine, display, package, target, keys_before=(), arguments=())
     check(installer.poll() is None, "the dialog stays open after the installation")
     press(display, "Return")  # Finish, which now has the focus
     expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), "exit code after Finish")
-    expect_equal(b"installed through the dialog\n", read(os.path.join(target, "app.txt")),
-                 "the installed file")
+    expect_equal(APP_TEXT, read(os.path.join(target, "app.txt")), "the installed file")
 
 
 def step_dialog(options):
     if not shutil.which("Xvfb") or not shutil.which("xdotool"):
         raise Skipped("Xvfb or xdotool missing")
     folder = fresh_folder(options, "dialog")
-    # This package's archive is the one vantorel-pack writes itself from files.
-    write(os.path.join(folder, "src", "app.txt"), b"installed through the dialog\n")
+    # This package's archive is the one vantorel-pack writes itself from files,
+    # compressed by its own encoder.
+    write(os.path.join(folder, "src", "app.txt"), APP_TEXT)
     script = (r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
               r' TargetDirectory ("%p%r"); MakeDirectory ("%t");'
               r' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
@@ -418,6 +419,10 @@ def step_dialog(options):
     package = os.path.join(folder, "setup.exe")
     build(options, package, os.path.join(folder, "install.txt"),
           [os.path.join(folder, "src", "app.txt")])
+    data = read(package)
+    archive = PACKAGE_OFFSET + 8 + struct.unpack_from("<I", data, PACKAGE_OFFSET)[0]
+    entry = archive + 10 + struct.unpack_from("<H", data, archive + 2)[0]
+    expect_equal(1, data[entry + 4 + 5], "the method of the entry that our encoder wrote")
 
     with virtual_display() as display:
         wine = Wine(options, display)
@@ -797,7 +802,7 @@ def step_planting(options):
                      read(os.path.join(wine.unix_path(target), "install.log")), "install.log")
         check(not markers, f"planted DLLs loaded in a silent install: {markers}")
 
-        write(os.path.join(folder, "app.txt"), b"installed through the dialog\n")
+        write(os.path.join(folder, "app.txt"), APP_TEXT)
         write(os.path.join(folder, "install.txt"),
               br'Title ("Planting"); NumFiles (1); MakeDirectory ("%t");'
               br' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')

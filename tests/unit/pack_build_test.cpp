@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
 #include <string>
 #include <vector>
@@ -67,13 +68,13 @@ uint32_t Read32(const std::string& bytes, size_t at) {
 
 struct Entry {
     std::string name;
-    uint32_t method, hostOs, fileType, minVersion;
-    std::string data;
-    uint32_t crc;
+    uint32_t method, hostOs, fileType, minVersion, timeStamp, mode, originalSize, crc;
+    std::string data; // as stored
 };
 
-// Walks the headers of a stored-only archive; every header's CRC must match.
-std::vector<Entry> ReadStoredArchive(const std::string& archive, std::string* mainName) {
+// Walks the headers of an archive; every header's CRC must match.
+std::vector<Entry> ReadArchive(const std::string& archive, std::string* mainName) {
+    BuildCrcTable();
     std::vector<Entry> entries;
     size_t at = 0;
     for (bool main = true;; main = false) {
@@ -88,22 +89,23 @@ std::vector<Entry> ReadStoredArchive(const std::string& archive, std::string* ma
         EXPECT_EQ(Crc32(basic.data(), basic.size()), Read32(archive, at + 4 + size));
         EXPECT_EQ(0u, Read16(archive, at + 8 + size)) << "no extended headers";
         at += 10 + size;
-        Entry e;
-        e.name = basic.c_str() + (uint8_t)basic[0];
-        e.minVersion = (uint8_t)basic[2];
-        e.hostOs = (uint8_t)basic[3];
-        e.method = (uint8_t)basic[5];
-        e.fileType = (uint8_t)basic[6];
-        uint32_t compressed = Read32(basic, 12);
-        EXPECT_EQ(compressed, Read32(basic, 16)) << "stored: both sizes agree";
-        e.crc = Read32(basic, 20);
+        Entry e = {basic.c_str() + (uint8_t)basic[0],
+                   (uint8_t)basic[5],
+                   (uint8_t)basic[3],
+                   (uint8_t)basic[6],
+                   (uint8_t)basic[2],
+                   Read32(basic, 8),
+                   Read16(basic, 26),
+                   Read32(basic, 16),
+                   Read32(basic, 20),
+                   ""};
         if (main) {
             *mainName = e.name;
             EXPECT_EQ(2u, e.fileType);
             continue;
         }
-        e.data = archive.substr(at, compressed);
-        at += compressed;
+        e.data = archive.substr(at, Read32(basic, 12));
+        at += e.data.size();
         entries.push_back(e);
     }
 }
@@ -148,6 +150,9 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         {"--stub " + Path("stub.exe") + s + Path("sub"), "is not a plain file"},
         {"--stub " + Path("stub.exe") + s + Path("missing.bin"), "cannot read"},
         {"--stub " + Path("stub.exe") + " --frob" + s + Path("A.TXT"), "unknown option --frob"},
+        {"-m 3" + s + Path("A.TXT"), "-m takes 0, 1 or 4"},
+        {"-l 10" + s + Path("A.TXT"), "-l takes a level from 1 to 9"},
+        {"-j 0" + s + Path("A.TXT"), "-j takes a number of jobs"},
     };
     for (const Case& c : cases) {
         PackRun run = RunPack("build -o " + Path("out.exe") + " " + c.arguments);
@@ -181,59 +186,83 @@ TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
               check.out);
 }
 
-TEST_F(PackBuild, StoresGivenFilesUnderTheirBaseNames) {
+// Files that shrink are compressed, the others stored; headers carry what
+// the arj archiver writes on Unix. Any number of jobs gives the same bytes.
+TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
     ASSERT_TRUE(mkdir(Path("in").c_str(), 0755) == 0);
-    std::string binary;
+    std::string binary, noise;
     for (int i = 0; i < 70000; i++) binary += (char)(i * 7 + i / 256);
+    for (uint32_t i = 0, x = 1; i < 30000; i++)
+        noise += (char)((x = x * 1103515245u + 12345u) >> 16);
     struct {
         const char* name;
         std::string data;
-    } files[] = {{"Readme.TXT", "Hello\r\nWorld\r\n"}, {"tool.exe", binary}, {"empty.dat", ""}};
-    std::string list, script = "NumFiles (3);\r\n";
+        bool shrinks;
+    } files[] = {{"Readme.TXT", "Hello\r\nWorld\r\n", false},
+                 {"tool.exe", binary, true},
+                 {"empty.dat", "", false},
+                 {"noise.bin", noise, false}};
+    std::string list, script = "NumFiles (4);\r\n";
     for (const auto& f : files) {
         ASSERT_TRUE(WriteWholeFile(Path("in/") + f.name, f.data));
+        struct timeval times[2] = {{1600000000, 0}, {1600000000, 0}};
+        ASSERT_EQ(0, utimes((Path("in/") + f.name).c_str(), times));
+        ASSERT_EQ(0, chmod((Path("in/") + f.name).c_str(), 0644));
         list += " " + Path("in/") + f.name;
         script += "MoveFile (\"" + std::string(f.name) + "\", \"%t\\x\");\r\n";
     }
+    ASSERT_EQ(0, chmod(Path("in/tool.exe").c_str(), 0751));
     ASSERT_TRUE(WriteWholeFile(Path("files.txt"), script));
-    PackRun run = RunPack("build -o " + Path("setup.exe") + " --stub " + Path("stub.exe") + " " +
-                          Path("files.txt") + list);
-    ASSERT_EQ(0, run.exitCode) << run.out;
+    std::string head = "build --stub " + Path("stub.exe") + " " + Path("files.txt") + list;
+    std::string first;
+    struct {
+        std::string options;
+        uint32_t method; // of files that shrink
+    } runs[] = {{"", 1}, {" -j 1", 1}, {" -j 3 -l 1", 1}, {" -m 4", 4}, {" -m 0", 0}};
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.options);
+        PackRun run = RunPack(head + r.options + " -o " + Path("setup.exe"));
+        ASSERT_EQ(0, run.exitCode) << run.out;
+        EXPECT_EQ("--stderr--", run.out) << "quiet when stderr is no terminal";
+        std::string package;
+        ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &package));
+        if (first.empty()) first = package;
+        EXPECT_TRUE(r.options != " -j 1" || first == package) << "as with one per core";
+        ASSERT_EQ(script.size(), Read32(package, PackageDataOffset));
+        EXPECT_EQ(script, package.substr(PackageDataOffset + 4, script.size()));
+        size_t archiveAt = PackageDataOffset + 8 + script.size();
+        std::string archive = package.substr(archiveAt);
+        EXPECT_EQ(archive.size(), Read32(package, archiveAt - 4));
 
-    std::string package;
-    ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &package));
-    ASSERT_EQ(script.size(), Read32(package, PackageDataOffset));
-    EXPECT_EQ(script, package.substr(PackageDataOffset + 4, script.size()));
-    size_t archiveAt = PackageDataOffset + 8 + script.size();
-    std::string archive = package.substr(archiveAt);
-    EXPECT_EQ(archive.size(), Read32(package, archiveAt - 4));
-    EXPECT_EQ("", CheckArchiveStart(archive));
+        std::string mainName;
+        std::vector<Entry> entries = ReadArchive(archive, &mainName);
+        EXPECT_EQ("setup.arj", mainName);
+        ASSERT_EQ(4u, entries.size());
+        for (size_t i = 0; i < entries.size(); i++) {
+            const Entry& e = entries[i];
+            EXPECT_EQ(files[i].name, e.name) << "base name, case kept";
+            uint32_t method = files[i].shrinks ? r.method : 0;
+            EXPECT_EQ(method, e.method) << e.name;
+            EXPECT_TRUE(method != 0 || files[i].data == e.data) << e.name;
+            EXPECT_EQ(files[i].data.size(), e.originalSize);
+            EXPECT_EQ(Crc32(files[i].data.data(), files[i].data.size()), e.crc) << e.name;
+            EXPECT_EQ(2u, e.hostOs) << "names used as stored";
+            EXPECT_EQ(0u, e.fileType) << "binary: bytes written unchanged";
+            EXPECT_LE(e.minVersion, 3u) << "the installer skips entries needing more";
+            EXPECT_EQ(1600000000u, e.timeStamp) << "Unix time, as arj writes for Unix";
+            EXPECT_EQ(i == 1 ? 010751u : 010644u, e.mode) << e.name;
+        }
+        EXPECT_GT(r.method ? binary.size() / 4 : binary.size() + 1, entries[1].data.size());
 
-    std::string mainName;
-    std::vector<Entry> entries = ReadStoredArchive(archive, &mainName);
-    EXPECT_EQ("setup.arj", mainName);
-    ASSERT_EQ(3u, entries.size());
-    for (size_t i = 0; i < entries.size(); i++) {
-        const Entry& e = entries[i];
-        EXPECT_EQ(files[i].name, e.name) << "base name, case kept";
-        EXPECT_EQ(files[i].data, e.data) << e.name;
-        EXPECT_EQ(Crc32(files[i].data.data(), files[i].data.size()), e.crc) << e.name;
-        EXPECT_EQ(0u, e.method);
-        EXPECT_EQ(2u, e.hostOs) << "names used as stored";
-        EXPECT_EQ(0u, e.fileType) << "binary: bytes written unchanged";
-        EXPECT_LE(e.minVersion, 3u) << "the installer skips entries needing more";
-    }
-    EXPECT_EQ(0u, entries[2].crc) << "CRC-32 of nothing";
-    EXPECT_EQ(0, RunPack("check " + Path("setup.exe")).exitCode);
-
-    // The installer's own reader takes the archive back to the same files.
-    ASSERT_EQ(0, mkdir(Path("out").c_str(), 0755));
-    PackRun extract = RunPack("extract " + Path("setup.exe") + " -C " + Path("out"));
-    ASSERT_EQ(0, extract.exitCode) << extract.out;
-    for (const auto& f : files) {
-        std::string data;
-        ASSERT_TRUE(ReadWholeFile(Path("out/") + f.name, &data)) << f.name;
-        EXPECT_EQ(f.data, data) << f.name;
+        // The installer's own reader takes the archive back to the same files.
+        ASSERT_EQ(0, system(("rm -rf " + Path("out") + " && mkdir " + Path("out")).c_str()));
+        PackRun extract = RunPack("extract " + Path("setup.exe") + " -C " + Path("out"));
+        ASSERT_EQ(0, extract.exitCode) << extract.out;
+        for (const auto& f : files) {
+            std::string data;
+            ASSERT_TRUE(ReadWholeFile(Path("out/") + f.name, &data)) << f.name;
+            EXPECT_TRUE(f.data == data) << f.name;
+        }
     }
 }
 

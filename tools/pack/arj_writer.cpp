@@ -9,9 +9,11 @@
 namespace {
 
 enum : uint32_t {
-    ArchiverVersion = 11, // as written by ARJ 2.7x
-    MinVersion = 1,       // stored entries need nothing newer
+    ArchiverVersion = 11, // as written by ARJ 2.7x and later
+    MinVersion = 1,       // what the archiver writes for every method
     UnixRegularFile = 0100644,
+    UnixFileTypeBits = 0170000,
+    UnixPermissionBits = 07777,
 };
 
 void Put8(std::string* out, uint32_t value) {
@@ -27,8 +29,9 @@ void Put32(std::string* out, uint32_t value) {
 }
 
 struct HeaderFields {
+    uint32_t method;
     uint32_t fileType;
-    uint32_t dosTime;
+    uint32_t timeStamp;
     uint32_t compressedSize;
     uint32_t originalSize;
     uint32_t fileCrc;
@@ -44,10 +47,10 @@ std::string Header(const HeaderFields& f, const std::string& name) {
     Put8(&basic, MinVersion);
     Put8(&basic, UnixHostOs); // names and bytes are used as stored
     Put8(&basic, 0);          // flags: not garbled
-    Put8(&basic, StoredMethod);
+    Put8(&basic, f.method);
     Put8(&basic, f.fileType);
     Put8(&basic, 0); // reserved
-    Put32(&basic, f.dosTime);
+    Put32(&basic, f.timeStamp);
     Put32(&basic, f.compressedSize);
     Put32(&basic, f.originalSize);
     Put32(&basic, f.fileCrc);
@@ -76,21 +79,47 @@ uint32_t Read32(const std::string& bytes, size_t at) {
 
 } // namespace
 
+std::string EntryHeader(const EntryFields& e) {
+    BuildCrcTable();
+    return Header({(uint32_t)e.method, BinaryFile, e.timeStamp, e.compressedSize, e.originalSize,
+                   e.fileCrc, e.fileMode},
+                  e.name);
+}
+
+std::string MainHeader(const std::string& archiveName, uint32_t timeStamp) {
+    BuildCrcTable();
+    return Header({StoredMethod, MainHeaderType, timeStamp, 0, 0, 0, 0}, archiveName);
+}
+
+std::string EndHeader() {
+    std::string out;
+    Put16(&out, ArjHeaderId);
+    Put16(&out, 0);
+    return out;
+}
+
+uint32_t ArjTimeStamp(int64_t unixTime) {
+    return unixTime < 0 ? 0 : unixTime > 0xFFFFFFFF ? 0xFFFFFFFFu : (uint32_t)unixTime;
+}
+
+uint32_t ArjFileMode(mode_t mode) {
+    return (mode & UnixFileTypeBits) >> 3 | (mode & UnixPermissionBits);
+}
+
 std::string MakeStoredArchive(const std::string& archiveName, const std::vector<ArjFile>& files) {
     BuildCrcTable();
     uint32_t newest = DosTime(0);
     for (const ArjFile& file : files)
         if (file.dosTime > newest) newest = file.dosTime;
-    std::string out = Header({MainHeaderType, newest, 0, 0, 0, 0}, archiveName);
+    std::string out = Header({StoredMethod, MainHeaderType, newest, 0, 0, 0, 0}, archiveName);
     for (const ArjFile& file : files) {
         uint32_t size = (uint32_t)file.data.size();
         uint32_t crc = Crc32(file.data.data(), file.data.size());
-        out += Header({BinaryFile, file.dosTime, size, size, crc, UnixRegularFile}, file.name);
+        out += Header({StoredMethod, BinaryFile, file.dosTime, size, size, crc, UnixRegularFile},
+                      file.name);
         out += file.data;
     }
-    Put16(&out, ArjHeaderId);
-    Put16(&out, 0);
-    return out;
+    return out + EndHeader();
 }
 
 std::string CheckArchiveStart(const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include "script/package_layout.h"
 #include "script/script_reader.h"
 #include "tools/pack/archive_entries.h"
+#include "tools/pack/archive_builder.h"
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/package_file.h"
 #include "tools/pack/publisher_script.h"
@@ -19,17 +20,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 static const char Help[] =
-    "usage: vantorel-pack build -o OUT [--stub STUB] [--uninstaller] [--codepage N] [--werror]\n"
-    "                          SCRIPT [ARCHIVE.arj | FILE...]\n"
+    "usage: vantorel-pack build -o OUT [--stub STUB] [--uninstaller] [-m METHOD] [-l LEVEL]\n"
+    "                          [-j JOBS] [--codepage N] [--werror] SCRIPT [ARCHIVE.arj | FILE...]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
     "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
-    "given files, they are stored in a new archive under their base names; given\n"
-    "nothing, the archive holds only what MoveFolder statements add.\n"
+    "given files, they are compressed into a new archive under their base names;\n"
+    "given nothing, the archive holds only what MoveFolder statements add.\n"
     "\n"
     "  -o OUT       the installer to write (replaced only when the build succeeds)\n"
     "  --stub STUB  the installer stub, exactly 24576 bytes; by default\n"
@@ -38,6 +40,10 @@ static const char Help[] =
     "  --uninstaller  add uninstall.exe, found beside the stub, to the archive: the\n"
     "               script places it with MoveFile (\"uninstall.exe\", \"%%t\\uninstall.exe\");\n"
     "               and registers it under the Windows uninstall key\n"
+    "  -m METHOD    ARJ method for files: 1 (default; the smallest), 4 (decodes a\n"
+    "               little faster), 0 (store); a file that would not shrink is stored\n"
+    "  -l LEVEL     effort, 1 (fastest) to 9 (smallest); default 4\n"
+    "  -j JOBS      files compressed at once; default: one per processor\n"
     "%s"
     "\n"
     "MoveFolder (\"SOURCE\", \"DEST\"); in the script installs the folder SOURCE\n"
@@ -47,8 +53,6 @@ static const char Help[] =
     "Problems in the script are shown as FILE:LINE:COLUMN: error|warning: MESSAGE.\n"
     "On an error (or a warning with --werror) nothing is written; exit code 1.\n";
 
-enum { MaxStoredName = EntryNameSize - 1 };
-
 namespace {
 
 struct BuildArguments {
@@ -57,6 +61,7 @@ struct BuildArguments {
     bool uninstaller = false;
     std::string script;
     std::vector<std::string> inputs;
+    ArchiveOptions archive;
 };
 
 std::string BaseName(const std::string& path) {
@@ -87,14 +92,35 @@ std::string DefaultStub() {
                                                                                     : built;
 }
 
+// The number in text, when it is one from low to high.
+bool ReadNumber(const std::string& text, int low, int high, int* number) {
+    char* end;
+    long value = strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || value < low || value > high) return false;
+    *number = (int)value;
+    return true;
+}
+
 // Empty when the arguments are usable, otherwise the complaint.
 std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     bool options = true;
     for (int i = 0; i < argc; i++) {
         std::string arg = argv[i];
-        if (options && (arg == "-o" || arg == "--stub")) {
+        if (options &&
+            (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" || arg == "-j")) {
             if (i + 1 == argc) return arg + " needs a value";
-            (arg == "-o" ? a->out : a->stub) = argv[++i];
+            std::string value = argv[++i];
+            ArchiveOptions& o = a->archive;
+            if (arg == "-o") a->out = value;
+            if (arg == "--stub") a->stub = value;
+            if (arg == "-m" &&
+                (!ReadNumber(value, 0, 4, &o.method) || o.method == 2 || o.method == 3))
+                return "-m takes 0, 1 or 4";
+            if (arg == "-l" && !ReadNumber(value, FastestLevel, BestLevel, &o.level))
+                return "-l takes a level from " + std::to_string(FastestLevel) + " to " +
+                       std::to_string(BestLevel);
+            if (arg == "-j" && !ReadNumber(value, 1, 1024, &o.jobs))
+                return "-j takes a number of jobs from 1 to 1024";
         } else if (options && arg == "--uninstaller") {
             a->uninstaller = true;
         } else if (options && arg == "--") {
@@ -126,34 +152,11 @@ std::string CheckScript(const std::string& path, const std::string& script) {
     return "";
 }
 
-// Stores the files under their stored names; Windows would let two names
-// that differ only in case overwrite each other, so those are refused.
-std::string ArchiveFiles(const std::vector<ArchiveInput>& inputs, const std::string& out,
-                         std::string* archive) {
-    std::vector<ArjFile> files;
-    for (const ArchiveInput& input : inputs) {
-        const std::string& path = input.path;
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0) return "cannot read " + path;
-        if (!S_ISREG(info.st_mode)) return path + " is not a plain file";
-        ArjFile file;
-        file.name = input.storedName;
-        if (file.name.size() > MaxStoredName)
-            return path + ": name longer than " + std::to_string(MaxStoredName) + " characters";
-        for (const ArjFile& other : files)
-            if (strcasecmp(other.name.c_str(), file.name.c_str()) == 0)
-                return "two files named " + file.name +
-                       " (names are matched without regard to case)";
-        if (!ReadWholeFile(path, &file.data)) return "cannot read " + path;
-        if (file.data.size() > MaxEntrySize) return path + " is too large for the archive";
-        file.dosTime = DosTime(info.st_mtime);
-        files.push_back(file);
-    }
+// The archive's name in its main header: the installer's, with ".arj".
+std::string ArchiveName(const std::string& out) {
     std::string name = BaseName(out);
     size_t dot = name.find_last_of('.');
-    *archive =
-        MakeStoredArchive((dot == std::string::npos ? name : name.substr(0, dot)) + ".arj", files);
-    return "";
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".arj";
 }
 
 // What the installer would do with each entry of the written package: every
@@ -183,7 +186,7 @@ std::string TestPackage(const std::string& path) {
 
 // Writes beside the output under a temporary name, tests it and renames it
 // into place, so that a failure leaves no output and an old one untouched.
-std::string WriteOutput(const std::string& out, const std::string& bytes) {
+std::string WriteOutput(const std::string& out, const std::function<std::string(FILE*)>& write) {
     std::string temp = Folder(out) + "/." + BaseName(out) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back(0);
@@ -192,12 +195,11 @@ std::string WriteOutput(const std::string& out, const std::string& bytes) {
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
-    close(fd);
-    std::string problem;
-    if (!WriteWholeFile(name.data(), bytes))
-        problem = "cannot write " + out;
-    else
-        problem = TestPackage(name.data());
+    FILE* file = fdopen(fd, "wb");
+    std::string problem = file ? write(file) : "cannot write " + out;
+    if (file && fclose(file) != 0 && problem.empty()) problem = "cannot write " + out;
+    if (!file) close(fd);
+    if (problem.empty()) problem = TestPackage(name.data());
     if (problem.empty() && rename(name.data(), out.c_str()) != 0) problem = "cannot write " + out;
     if (!problem.empty()) unlink(name.data());
     return problem;
@@ -244,11 +246,18 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     script.FillNumFiles(names.size());
     problem = CheckScript(a.script, script.Bytes());
     if (!problem.empty()) return problem;
-    if (!givenArchive) {
-        problem = ArchiveFiles(inputs, a.out, &archive);
-        if (!problem.empty()) return problem;
+    if (givenArchive) {
+        std::string package = MakePackage(stub, script.Bytes(), archive);
+        return WriteOutput(a.out, [&](FILE* out) {
+            return fwrite(package.data(), 1, package.size(), out) == package.size()
+                       ? ""
+                       : "cannot write " + a.out;
+        });
     }
-    return WriteOutput(a.out, MakePackage(stub, script.Bytes(), archive));
+    return WriteOutput(a.out, [&](FILE* out) {
+        return WritePackageOfFiles(out, stub, script.Bytes(), ArchiveName(a.out), inputs,
+                                   a.archive);
+    });
 }
 
 } // namespace
@@ -267,6 +276,7 @@ int BuildCommand(int argc, char** argv) {
     if (problem.empty()) problem = ReadArguments(argc, argv, &arguments);
     if (!problem.empty())
         return Fail("build: %s (see vantorel-pack build --help)", problem.c_str());
+    arguments.archive.progress = isatty(2);
     problem = Build(arguments, options);
     if (!problem.empty()) return Fail("build: %s", problem.c_str());
     return 0;

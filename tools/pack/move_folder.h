@@ -7,18 +7,12 @@
 // name is taken (case aside), under NAME~2.EXT and so on.
 #pragma once
 
+#include "tools/pack/arj_writer.h"
 #include "tools/pack/code_page.h"
 #include "tools/pack/script_diagnostics.h"
 
 #include <string>
 #include <vector>
-
-// A file for the archive: where it is on this machine and its stored name
-// (in the code page).
-struct ArchiveInput {
-    std::string path;
-    std::string storedName;
-};
 
 struct FolderExpansion {
     MappedText text;                 // the script, every MoveFolder expanded

@@ -1,0 +1,100 @@
+// encoder_fuzzer.cpp: bytes in, compressed by our ARJ encoder, extracted by
+// the installer's own reader: the same bytes must come out.
+//
+// The first input byte picks the method (bit 0: 1 or 4) and the level (the
+// others); the rest is the entry. As in archive_fuzzer.cpp, the fuzzer is
+// the platform boundary: the package is read from memory and the entry is
+// written into memory. Any failure of the reader is a finding.
+#include "arj/archive_reader.h"
+#include "arj/crc32.h"
+#include "arj/encode/arj_encoder.h"
+#include "platform/platform.h"
+#include "script/package_layout.h"
+#include "tools/pack/arj_writer.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string package, extracted;
+
+ssize_t Collect(void*, const char* bytes, size_t size) {
+    extracted.append(bytes, size);
+    return (ssize_t)size;
+}
+
+void AppendLength(std::string* bytes, uint32_t value) {
+    for (int i = 0; i < 4; i++) *bytes += (char)(value >> (8 * i));
+}
+
+// The installer's reader on an archive of one entry; gives the bytes that it
+// wrote and the number of entries that failed. The one place that calls it.
+std::string ExtractWithReader(const std::string& archive, int* failed) {
+    const std::string script = "Title(\"fuzz\");";
+    package.assign(PackageDataOffset, '\0');
+    AppendLength(&package, (uint32_t)script.size());
+    package += script;
+    AppendLength(&package, (uint32_t)archive.size());
+    package += archive;
+    extracted.clear();
+    char message[MessageSize];
+    *failed = ExtractArchive("C:\\SETUP.EXE", nullptr, nullptr, message);
+    if (*failed == ArchiveFailed) fprintf(stderr, "the reader stopped: %s\n", message);
+    return extracted;
+}
+
+} // namespace
+
+FILE* PlatformOpenFile(const char*, const char* mode) {
+    static const cookie_io_functions_t collect = {nullptr, Collect, nullptr, nullptr};
+    return mode[0] == 'r' ? fmemopen(&package[0], package.size(), "rb")
+                          : fopencookie(nullptr, "wb", collect);
+}
+
+int PlatformDeleteFile(const char*) {
+    return 1;
+}
+
+int PlatformSetFileTime(const char*, int64_t) {
+    return 1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    int method = data[0] & 1 ? 4 : 1;
+    int level = FastestLevel + (data[0] >> 1) % (BestLevel - FastestLevel + 1);
+    const uint8_t* bytes = data + 1;
+    size_t count = size - 1;
+    // Encoders are kept from run to run, as the package tool keeps one per
+    // worker: what one entry leaves behind must not reach the next.
+    static std::unique_ptr<EntryEncoder> encoders[2][BestLevel + 1];
+    std::unique_ptr<EntryEncoder>& encoder = encoders[method == 4][level];
+    if (!encoder) encoder.reset(new EntryEncoder(method, level));
+    std::string compressed;
+    encoder->Begin([&](const uint8_t* b, size_t n) { compressed.append((const char*)b, n); });
+    encoder->Add(bytes, count);
+    encoder->Finish();
+
+    BuildCrcTable();
+    EntryFields entry = {"entry",
+                         method,
+                         0,
+                         (uint32_t)compressed.size(),
+                         (uint32_t)count,
+                         Crc32(bytes, count),
+                         ArjFileMode(0100644)};
+    std::string archive = MainHeader("fuzz.arj", 0) + EntryHeader(entry) + compressed + EndHeader();
+    int failed;
+    std::string out = ExtractWithReader(archive, &failed);
+    if (failed != 0 || out != std::string((const char*)bytes, count)) {
+        fprintf(stderr, "method %d level %d: %zu bytes in, %zu out, %d failed\n", method, level,
+                count, out.size(), failed);
+        abort();
+    }
+    return 0;
+}
