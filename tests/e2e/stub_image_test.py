@@ -2,8 +2,8 @@
 """stub_image_test.py: reads a built installer stub as Windows would and checks its image.
 
 The size, the machine, the subsystem, the sections, the imports (protected
-system DLLs only) and the resources: dialog template 102 control by control,
-icon 101 and the manifest.
+system DLLs only) and the resources: dialog template 102, icon 101 and the
+manifest. The uninstaller the same way, without a dialog.
 
 usage: stub_image_test.py STUB (i686|x86-64) ICON_SCRIPT
 Exit code 77 when the stub has not been built: skipped.
@@ -16,6 +16,7 @@ import xml.etree.ElementTree as ElementTree
 
 SKIP = 77
 STUB_SIZE = 24576
+UNINSTALL_SIZE = 16384
 MACHINES = {"i686": 0x14C, "x86-64": 0x8664}
 # Known DLLs, which Windows loads only from the system folder: a static import
 # of any other DLL is resolved before the installer can limit the search.
@@ -27,22 +28,6 @@ SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-b
 ASM, COMPATIBILITY = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:compatibility.v1"
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
-
-# The dialog template: class, id, text, x, y, width, height, style of each control.
-DIALOG_STYLE = 0x90C008C0
-CONTROLS = [
-    ("MSCTLS_PROGRESS32", 1009, "Progress1", 46, 60, 203, 14, 0x50800001),
-    ("STATIC", 1001, "Status:", 46, 8, 203, 22, 0x50020000),
-    ("BUTTON", 1, "Install", 257, 7, 50, 14, 0x50010000),
-    ("BUTTON", 1004, "About", 257, 24, 50, 14, 0x50010000),
-    ("BUTTON", 2, "Cancel", 257, 60, 50, 14, 0x50010000),
-    ("EDIT", 1007, "", 46, 41, 184, 14, 0x50810080),
-    ("BUTTON", 1005, ">>", 232, 41, 17, 14, 0x50010000),
-    ("STATIC", 1002, "Target Directory", 46, 31, 184, 8, 0x50020000),
-    ("STATIC", 0xFFFF, 101, 11, 14, 20, 20, 0x50000003),
-]
-ATOMS = {0x80: "BUTTON", 0x81: "EDIT", 0x82: "STATIC"}
-
 
 class Image:
     def __init__(self, data):
@@ -114,44 +99,7 @@ class Image:
         return out
 
 
-def read_sz_or_ordinal(data, at):
-    if struct.unpack_from("<H", data, at)[0] == 0xFFFF:
-        return struct.unpack_from("<H", data, at + 2)[0], at + 4
-    end = at
-    while struct.unpack_from("<H", data, end)[0] != 0:
-        end += 2
-    return data[at:end].decode("utf-16-le"), end + 2
-
-
-def check_dialog(template):
-    style, extended, count, x, y, cx, cy = struct.unpack_from("<IIHhhhh", template, 0)
-    assert style == DIALOG_STYLE, f"dialog style {style:#x}"
-    assert extended == 0, "no extended style"
-    assert (x, y, cx, cy) == (31, 44, 314, 81), f"dialog at {(x, y, cx, cy)}"
-    at = 18
-    menu, at = read_sz_or_ordinal(template, at)
-    window_class, at = read_sz_or_ordinal(template, at)
-    caption, at = read_sz_or_ordinal(template, at)
-    assert menu == "" and window_class == "", "no menu, the standard dialog class"
-    assert caption == "Vantorel", f"caption {caption!r}"
-    points = struct.unpack_from("<H", template, at)[0]
-    font, at = read_sz_or_ordinal(template, at + 2)
-    assert (points, font) == (8, "MS Sans Serif"), f"font {font} {points}"
-    assert count == len(CONTROLS), f"{count} controls"
-    for expected in CONTROLS:
-        at = (at + 3) & ~3
-        style, extended, x, y, cx, cy, control_id = struct.unpack_from("<IIhhhhH", template, at)
-        at += 18
-        control_class, at = read_sz_or_ordinal(template, at)
-        text, at = read_sz_or_ordinal(template, at)
-        extra = struct.unpack_from("<H", template, at)[0]
-        at += 2 + extra
-        control_class = ATOMS.get(control_class, control_class)
-        got = (control_class.upper(), control_id, text, x, y, cx, cy, style)
-        assert got == expected, f"control {got} differs from {expected}"
-
-
-def check_icon(resources, icon_script):
+def check_icon(resources, icon_script, uninstaller=False):
     group = resources[(RT_GROUP_ICON, 101)]
     reserved, kind, count = struct.unpack_from("<HHH", group, 0)
     assert (kind, count) == (1, 1), "one image in group icon 101"
@@ -161,7 +109,8 @@ def check_icon(resources, icon_script):
     groups = sorted(name for kind, name in resources if kind == RT_GROUP_ICON)
     assert groups == [101], f"group icon 101 is the only one, so the executable's: {groups}"
     image = resources[(RT_ICON, icon_id)]
-    drawn = subprocess.run([sys.executable, icon_script, "/dev/stdout"], capture_output=True,
+    drawn = subprocess.run([sys.executable, icon_script, "/dev/stdout"] +
+                           (["--uninstall"] if uninstaller else []), capture_output=True,
                            check=True).stdout
     assert image == drawn[22:], "icon 101 is the picture that make_icon.py draws"
 
@@ -180,7 +129,8 @@ def check_manifest(manifest):
 
 def check(stub, architecture, icon_script):
     data = open(stub, "rb").read()
-    assert len(data) == STUB_SIZE, f"{len(data)} bytes"
+    uninstaller = os.path.basename(stub) == "uninstall.exe"
+    assert len(data) == STUB_SIZE or uninstaller and len(data) <= UNINSTALL_SIZE, f"{len(data)} bytes"
     size_file = stub + ".size"
     if os.path.exists(size_file):
         before = int(open(size_file).read())
@@ -196,11 +146,12 @@ def check(stub, architecture, icon_script):
     assert "SetDllDirectoryA" in imports["kernel32.dll"], "the DLL search is limited"
     for required in ("GetCommandLineA", "ExitProcess"):
         assert required in imports["kernel32.dll"], f"{required} not imported"
-    assert "DialogBoxParamA" in imports["user32.dll"]
     assert "fopen" in imports["msvcrt.dll"], "file streams from msvcrt.dll"
     resources = image.resources()
-    check_dialog(resources[(RT_DIALOG, 102)])
-    check_icon(resources, icon_script)
+    if not uninstaller:
+        assert "DialogBoxParamA" in imports["user32.dll"]
+        assert (RT_DIALOG, 102) in resources, "dialog template 102"
+    check_icon(resources, icon_script, uninstaller)
     check_manifest(ElementTree.fromstring(resources[(RT_MANIFEST, 1)]))
 
 

@@ -16,9 +16,9 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
         faults    targets on a full and on a read-only drive, %TEMP% on a full drive
                   (small tmpfs drives: needs root)
         publisher a UTF-8 tree built with MoveFolder, and an installer without files
-        planting  DLLs planted beside the installer are not loaded (mingw, Xvfb)
-        signing   an installer signed with osslsigncode verifies and installs
         uninstall uninstall.exe /S and with its boxes takes an installation back
+DLLs planted beside the installer and the uninstaller must not load in silent, dialog and
+uninstall; the silent step's installer is signed with osslsigncode.
 Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
 """
 import argparse
@@ -67,8 +67,11 @@ class Wine:
         # No Mono or Gecko prompts; no winemenubuilder, which would put menu
         # entries for the test's shortcuts into the host's desktop and, started
         # in the installer's current folder, keep that folder from being removed.
+        # Every step runs with Wine told to prefer, as Windows does for DLLs
+        # that are not known ones, a DLL in the program's folder (see plant).
         self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;" +
+                        ",".join(PLANTED) + "=n,b")
         self.env.pop("DISPLAY", None)
         if display:
             self.env["DISPLAY"] = display
@@ -284,10 +287,14 @@ def expected_log(target, programs, desktop):
 
 
 def step_silent(options):
+    """A silent install of every command, from an installer signed with
+    osslsigncode and lying beside planted DLLs."""
+    folder = fresh_folder(options, "silent")
+    package, files = full_package(options, folder)
+    package = sign(folder, package)
+    plant(options, folder)
     with virtual_display() as display:
         wine = Wine(options, display)
-        folder = fresh_folder(options, "silent")
-        package, files = full_package(options, folder)
         target = r"C:\E2E Target %s\with spaces" % options.arch
         target_unix = wine.unix_path(target)
         forget_full_install(wine, target)
@@ -295,6 +302,7 @@ def step_silent(options):
 
         temp_before = wine.temp_listing()
         expect_equal(0, wine.install(package, target_arguments(target)), "exit code")
+        check_nothing_loaded(folder, "a silent install")
 
         # Files: binary entries byte for byte, the text entry with CR LF line
         # ends, all with the archived time.
@@ -423,6 +431,7 @@ def step_dialog(options):
     archive = PACKAGE_OFFSET + 8 + struct.unpack_from("<I", data, PACKAGE_OFFSET)[0]
     entry = archive + 10 + struct.unpack_from("<H", data, archive + 2)[0]
     expect_equal(1, data[entry + 4 + 5], "the method of the entry that our encoder wrote")
+    plant(options, folder)
 
     with virtual_display() as display:
         wine = Wine(options, display)
@@ -460,6 +469,7 @@ def step_dialog(options):
             dialog_install(wine, display, package, target, keys + ["Tab"])  # round to Install
         finally:
             wine.kill()
+        check_nothing_loaded(folder, "a dialog run")
 
 
 def replace_script(package, script):
@@ -761,67 +771,24 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 """
-def plant(folder, compiler):
-    source = os.path.join(folder, "fake.c")
+def plant(options, folder):
+    """Puts the fake DLLs beside a program that is about to run."""
+    source, fake = os.path.join(folder, "fake.c"), os.path.join(folder, "fake.bin")
     write(source, FAKE_DLL.encode())
-    fake = os.path.join(folder, "fake.bin")
+    compiler = ("i686" if options.arch == "i686" else "x86_64") + "-w64-mingw32-gcc"
     subprocess.run([compiler, "-shared", "-s", "-o", fake, source], check=True, timeout=120)
     for name in PLANTED:
         shutil.copy(fake, os.path.join(folder, name + ".dll"))
 
 
-def loaded(folder):
-    """'name.dll, static|dynamic program' for each marker, but those of WINE_OWN_IMPORTS."""
+def check_nothing_loaded(folder, run):
+    """Planted DLLs that a program loaded: none may be, but those of WINE_OWN_IMPORTS."""
     found = []
     for marker in sorted(glob.glob(os.path.join(folder, "*.loaded"))):
         name, how = os.path.basename(marker)[:-11].lower(), read(marker).decode(errors="replace")
         if not (name in WINE_OWN_IMPORTS and how.startswith("static ")):
             found.append(f"{name}.dll, {how}")
-    return found
-
-
-def step_planting(options):
-    """DLLs planted beside the installer: a silent install and a dialog run (with
-    the folder box opened) load none of them and still install."""
-    compiler = shutil.which(("i686" if options.arch == "i686" else "x86_64") + "-w64-mingw32-gcc")
-    if not compiler or not shutil.which("xdotool"):
-        raise Skipped("mingw or xdotool missing")
-    with virtual_display() as display:
-        if display is None:
-            raise Skipped("Xvfb missing")
-        wine = Wine(options, display)
-        wine.env["WINEDLLOVERRIDES"] += ";" + ",".join(PLANTED) + "=n,b"
-        folder = fresh_folder(options, "planting")
-        package, files = full_package(options, folder)
-        plant(os.path.dirname(package), compiler)
-        target = r"C:\Planting %s\silent" % options.arch
-        forget_full_install(wine, target)
-        expect_equal(0, wine.install(package, target_arguments(target)), "exit code, silent")
-        markers = loaded(os.path.dirname(package))
-        expect_equal(expected_log(target, wine.folder("Programs"), wine.folder("Desktop")),
-                     read(os.path.join(wine.unix_path(target), "install.log")), "install.log")
-        check(not markers, f"planted DLLs loaded in a silent install: {markers}")
-
-        write(os.path.join(folder, "app.txt"), APP_TEXT)
-        write(os.path.join(folder, "install.txt"),
-              br'Title ("Planting"); NumFiles (1); MakeDirectory ("%t");'
-              br' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
-        package = os.path.join(folder, "dialog", "setup.exe")
-        build(options, package, os.path.join(folder, "install.txt"),
-              [os.path.join(folder, "app.txt")])
-        plant(os.path.dirname(package), compiler)
-        target = os.path.join(wine.unix_path(r"C:\Planting %s" % options.arch), "dialog")
-        # The folder box opened and closed, then Install, Yes and Finish.
-        keys = ["Tab"] * 4 + ["space", lambda: wait_for(lambda: windows_named(
-            display, "Browse for Folder"), "the folder box"), "Escape", lambda: wait_for(
-            lambda: not windows_named(display, "Browse for Folder"), "the box to close"), "Tab"]
-        try:
-            dialog_install(wine, display, package, target, keys,
-                           ["/D=" + r"C:\Planting %s\dialog" % options.arch])
-        finally:
-            wine.kill()
-        markers = loaded(os.path.dirname(package))
-        check(not markers, f"planted DLLs loaded in a dialog run: {markers}")
+    check(not found, f"planted DLLs loaded in {run}: {found}")
 
 
 # ---- signing ----
@@ -837,30 +804,12 @@ def sign(folder, package):
     verify = subprocess.run(["osslsigncode", "verify", "-CAfile", certificate, signed],
                             capture_output=True, timeout=120)
     check(verify.returncode == 0, f"osslsigncode verify: {verify.stdout.decode()[-400:]}")
-    return signed
-
-
-def step_signing(options):
-    """Signing rewrites two header fields of the stub (checksum, certificate
-    table) and appends the certificate table behind the archive: the package
-    at offset 24576 stays as it was, and the signed installer installs."""
-    if not shutil.which("osslsigncode") or not shutil.which("openssl"):
-        raise Skipped("osslsigncode or openssl missing")
-    folder = fresh_folder(options, "signing")
-    package, files = full_package(options, folder)
-    signed = sign(folder, package)
+    # Signing changes two header fields of the stub (checksum, certificate
+    # table) and appends the certificate table behind the archive.
     unsigned = read(package)
     expect_equal(unsigned[PACKAGE_OFFSET:], read(signed)[PACKAGE_OFFSET:len(unsigned)],
                  "the package behind the stub after signing")
-    with virtual_display() as display:
-        wine = Wine(options, display)
-        target = r"C:\Signed %s\Tool" % options.arch
-        forget_full_install(wine, target)
-        expect_equal(0, wine.install(signed, target_arguments(target)), "exit code, signed")
-        installed = wine.unix_path(target)
-        expect_equal(files["data.bin"], read(os.path.join(installed, "data.bin")), "data.bin")
-        expect_equal(expected_log(target, wine.folder("Programs"), wine.folder("Desktop")),
-                     read(os.path.join(installed, "install.log")), "install.log")
+    return signed
 
 
 # ---- the uninstaller ----
@@ -922,8 +871,9 @@ def step_uninstall(options):
             expect_equal(6, len(installed_everything(wine, target)), "installed")
             check(listed(wine), "the product is not in Add/Remove Programs")
             app = wine.unix_path(target)
-            if run == "user file":
+            if run == "user file":  # the user's own files, and planted DLLs
                 write(os.path.join(app, "docs", "mine.txt"), b"the user's own")
+                plant(options, app)
             temp_before = wine.temp_listing()
             removal = [os.path.join(app, "uninstall.exe")] + ([] if run == "dialog" else ["/S"])
             if run != "dialog":
@@ -940,8 +890,10 @@ def step_uninstall(options):
                 wine.wait_server()
             left = installed_everything(wine, target)
             if run == "user file":
-                expect_equal([target], left, "only the folder of the user's file stays")
-                expect_equal(["docs"], os.listdir(app), "the target after uninstall")
+                check_nothing_loaded(app, "a silent uninstall")
+                expect_equal([target], left, "only the folder of the user's files stays")
+                left = set(os.listdir(app)) & {"tool.exe", "uninstall.exe", "install.log"}
+                expect_equal(set(), left, "the product's files after uninstall")
                 expect_equal(["mine.txt"], os.listdir(os.path.join(app, "docs")), "docs")
             else:
                 expect_equal([], left, "left after uninstall")
@@ -958,7 +910,7 @@ def main():
     parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
     parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults",
-                                         "publisher", "planting", "signing", "uninstall"])
+                                         "publisher", "uninstall"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")

@@ -38,9 +38,7 @@ class PackBuild : public ::testing::Test {
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
         DIR* d = opendir(dir.c_str());
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
+        while (dirent* e = readdir(d)) names.push_back(e->d_name);
         closedir(d);
         std::sort(names.begin(), names.end());
         return names;
@@ -125,6 +123,9 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     huge[3] = (char)(2601 >> 8);
     ASSERT_TRUE(WriteWholeFile(Path("huge.arj"), huge));
     ASSERT_TRUE(WriteWholeFile(Path("cut.arj"), good.substr(0, 20)));
+    std::string damaged = MakeStoredArchive("x.arj", {{"a.txt", "data", 0}, {"b.bin", "d", 0}});
+    damaged[damaged.find("data")] ^= 1; // the installer would not install a.txt
+    ASSERT_TRUE(WriteWholeFile(Path("damaged.arj"), damaged));
     ASSERT_TRUE(WriteWholeFile(Path("A.TXT"), "one"));
     ASSERT_TRUE(mkdir(Path("sub").c_str(), 0755) == 0);
     ASSERT_TRUE(WriteWholeFile(Path("sub/a.txt"), "other"));
@@ -145,6 +146,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         {"--stub " + Path("stub.exe") + s + Path("end.arj"), "end-of-archive header"},
         {"--stub " + Path("stub.exe") + s + Path("huge.arj"), "larger than 2600 bytes"},
         {"--stub " + Path("stub.exe") + s + Path("cut.arj"), "ends inside its first header"},
+        {"--stub " + Path("stub.exe") + s + Path("damaged.arj"), "archive entry a.txt is damaged"},
         {"--stub " + Path("stub.exe") + s + Path("A.TXT") + " " + Path("sub/a.txt"),
          "two files named a.txt"},
         {"--stub " + Path("stub.exe") + s + Path("sub"), "is not a plain file"},
@@ -166,7 +168,6 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         ASSERT_TRUE(ReadWholeFile(Path("out.exe"), &out));
         EXPECT_EQ("an older installer", out) << "the old output stays";
     }
-    EXPECT_EQ(1, RunPack("build " + Path("script.txt") + " " + Path("A.TXT")).exitCode) << "no -o";
 }
 
 TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
@@ -268,23 +269,14 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
 
 TEST_F(PackBuild, FindsTheStubBesideItsOwnFolder) {
     // The builds put the tool in build/host and the stub in build/win32.
-    ASSERT_EQ(0, mkdir(Path("host").c_str(), 0755));
-    ASSERT_EQ(0, system(("cp " + std::string(VANTOREL_PACK) + " " + Path("host/")).c_str()));
-    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x"));
-    ASSERT_TRUE(WriteWholeFile(Path("b.bin"), "y"));
+    ASSERT_EQ(0, system(("mkdir " + Path("host") + " " + Path("win32") +
+                         " && cp " VANTOREL_PACK " " + Path("host/"))
+                            .c_str()));
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x") && WriteWholeFile(Path("b.bin"), "y"));
     std::string command = Path("host/vantorel-pack") + " build -o " + Path("setup.exe") + " " +
-                          Path("script.txt") + " " + Path("a.txt") + " " + Path("b.bin") + " 2>" +
-                          Path("err.txt");
-    EXPECT_NE(0, system(command.c_str()));
-    std::string err;
-    ASSERT_TRUE(ReadWholeFile(Path("err.txt"), &err));
-    EXPECT_NE(std::string::npos, err.find("cannot read stub " + Path("host/../win32/vantorel.exe")))
-        << err;
-
-    ASSERT_EQ(0, mkdir(Path("win32").c_str(), 0755));
-    std::string stub = PlaceholderStub();
-    stub[0] = 'M';
-    stub[1] = 'Z';
+                          Path("script.txt") + " " + Path("a.txt") + " " + Path("b.bin");
+    EXPECT_NE(0, system((command + " 2>/dev/null").c_str())); // no stub yet
+    std::string stub = "MZ" + PlaceholderStub().substr(2);
     ASSERT_TRUE(WriteWholeFile(Path("win32/vantorel.exe"), stub));
     ASSERT_EQ(0, system(command.c_str()));
     std::string package;
@@ -298,8 +290,7 @@ TEST_F(PackBuild, RefusesAScriptThatPushesTheArchivePastTheSearchLimit) {
         GoodScript +
         std::string(500000 - PackageDataOffset - 8 - std::string(GoodScript).size(), ' ');
     ASSERT_TRUE(WriteWholeFile(Path("long.txt"), longScript));
-    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x"));
-    ASSERT_TRUE(WriteWholeFile(Path("b.bin"), "y"));
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x") && WriteWholeFile(Path("b.bin"), "y"));
     std::string tail = " --stub " + Path("stub.exe") + " " + Path("long.txt") + " " +
                        Path("a.txt") + " " + Path("b.bin");
     PackRun run = RunPack("build -o " + Path("setup.exe") + tail);
@@ -310,19 +301,8 @@ TEST_F(PackBuild, RefusesAScriptThatPushesTheArchivePastTheSearchLimit) {
     EXPECT_EQ(0, RunPack("build -o " + Path("setup.exe") + tail).exitCode);
 }
 
-TEST(PackBuildHelp, DescribesTheCommand) {
-    PackRun help = RunPack("build --help");
-    EXPECT_EQ(0, help.exitCode);
-    EXPECT_EQ(0u, help.out.find("usage: vantorel-pack build -o OUT [--stub STUB]"));
-}
-
-} // namespace
-
-namespace {
-
 TEST_F(PackBuild, RefusesAScriptWithErrorsAndWritesNothing) {
-    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x"));
-    ASSERT_TRUE(WriteWholeFile(Path("b.bin"), "y"));
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "x") && WriteWholeFile(Path("b.bin"), "y"));
     ASSERT_TRUE(WriteWholeFile(Path("bad.txt"), std::string(GoodScript) +
                                                     "MoveFlie (\"a\", \"b\");\r\n"
                                                     "Foo(1,2,3,4,5,6,7);"));

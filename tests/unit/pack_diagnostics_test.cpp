@@ -204,7 +204,7 @@ TEST(PackDiagnostics, SoundScriptsStaySilent) {
         "MoveFile(\"tool.exe\",\"%t\\tool.exe\");Registry(2,\"Software\\"
         "Example\",\"Path\",\"%t\");DesktopIcon(\"%t\\tool.exe\",\"Example "
         "Tool\");";
-    const std::vector<std::string> demoFiles = {"readme.txt", "hello.exe"};
+    const std::vector<std::string> demoFiles = {"readme.txt", "hello.exe", "uninstall.exe"};
     const std::vector<std::string> exampleFiles = {"readme.txt", "tool.exe", "uninstaller.exe"};
     EXPECT_EQ(0u, Diagnose(readmeExample).size()) << readmeExample;
     EXPECT_EQ(0u, Diagnose(demo, &demoFiles).size());

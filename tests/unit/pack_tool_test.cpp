@@ -53,17 +53,6 @@ TEST(PackCheck, RefusesWhatTheInstallerWouldRefuse) {
     EXPECT_NE(std::string::npos, missing.out.find("cannot read /nonexistent/installer.exe"));
 }
 
-TEST(PackTool, HelpAndUsage) {
-    PackRun help = RunPack("check --help");
-    EXPECT_EQ(0, help.exitCode);
-    EXPECT_NE(std::string::npos, help.out.find("usage: vantorel-pack check"));
-    EXPECT_EQ(0, RunPack("--help").exitCode);
-    PackRun unknown = RunPack("frobnicate");
-    EXPECT_EQ(1, unknown.exitCode);
-    EXPECT_NE(std::string::npos, unknown.out.find("unknown command 'frobnicate'"));
-    EXPECT_EQ(1, RunPack("check").exitCode);
-}
-
 // list and extract run the installer's reader and answer with its exit codes
 // and messages.
 TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
