@@ -2,13 +2,12 @@
 // the installer's own reader: the same bytes must come out.
 //
 // The first input byte picks the method (bit 0: 1 or 4) and the level (the
-// others); the rest is the entry. As in archive_fuzzer.cpp, the fuzzer is
-// the platform boundary: the package is read from memory and the entry is
-// written into memory. Any failure of the reader is a finding.
+// others); the rest is the entry, read back through memory_platform.h. Any
+// failure of the reader is a finding.
 #include "arj/archive_reader.h"
 #include "arj/crc32.h"
 #include "arj/encode/arj_encoder.h"
-#include "platform/platform.h"
+#include "fuzz/memory_platform.h"
 #include "script/package_layout.h"
 #include "tools/pack/arj_writer.h"
 
@@ -20,13 +19,6 @@
 #include <string>
 
 namespace {
-
-std::string package, extracted;
-
-ssize_t Collect(void*, const char* bytes, size_t size) {
-    extracted.append(bytes, size);
-    return (ssize_t)size;
-}
 
 void AppendLength(std::string* bytes, uint32_t value) {
     for (int i = 0; i < 4; i++) *bytes += (char)(value >> (8 * i));
@@ -41,28 +33,14 @@ std::string ExtractWithReader(const std::string& archive, int* failed) {
     package += script;
     AppendLength(&package, (uint32_t)archive.size());
     package += archive;
-    extracted.clear();
+    written.clear();
     char message[MessageSize];
     *failed = ExtractArchive("C:\\SETUP.EXE", nullptr, nullptr, message);
     if (*failed == ArchiveFailed) fprintf(stderr, "the reader stopped: %s\n", message);
-    return extracted;
+    return written;
 }
 
 } // namespace
-
-FILE* PlatformOpenFile(const char*, const char* mode) {
-    static const cookie_io_functions_t collect = {nullptr, Collect, nullptr, nullptr};
-    return mode[0] == 'r' ? fmemopen(&package[0], package.size(), "rb")
-                          : fopencookie(nullptr, "wb", collect);
-}
-
-int PlatformDeleteFile(const char*) {
-    return 1;
-}
-
-int PlatformSetFileTime(const char*, int64_t) {
-    return 1;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
