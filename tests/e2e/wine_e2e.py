@@ -148,11 +148,27 @@ def arj(folder, archive, method, files, text=False):
                    stderr=subprocess.DEVNULL, timeout=60)
 
 
-def build(options, out, script, inputs):
+def build(options, out, script, inputs, *switches):
     os.makedirs(os.path.dirname(out), exist_ok=True)
     result = subprocess.run([options.pack, "build", "-o", out, "--stub", options.stub, script]
-                            + inputs, capture_output=True, timeout=120)
+                            + list(switches) + inputs, capture_output=True, timeout=120)
     check(result.returncode == 0, f"vantorel-pack build failed: {result.stderr.decode()}")
+
+
+def make_package(options, folder, files, script, method=None, *switches):
+    """folder/setup.exe of the files (written to folder/src) and the script,
+    archived by the arj archiver with method, or by vantorel-pack itself."""
+    src = os.path.join(folder, "src")
+    for name, data in files.items():
+        write(os.path.join(src, name), data)
+    write(os.path.join(folder, "install.txt"), script.encode())
+    inputs = [os.path.join(src, name) for name in files]
+    if method is not None:
+        arj(src, "files.arj", method, list(files))
+        inputs = [os.path.join(src, "files.arj")]
+    package = os.path.join(folder, "setup.exe")
+    build(options, package, os.path.join(folder, "install.txt"), inputs, *switches)
+    return package
 
 
 def write(path, data):
@@ -419,14 +435,10 @@ def step_dialog(options):
     folder = fresh_folder(options, "dialog")
     # This package's archive is the one vantorel-pack writes itself from files,
     # compressed by its own encoder.
-    write(os.path.join(folder, "src", "app.txt"), APP_TEXT)
-    script = (r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
-              r' TargetDirectory ("%p%r"); MakeDirectory ("%t");'
-              r' Ask ("Copy the application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
-    write(os.path.join(folder, "install.txt"), script.encode())
-    package = os.path.join(folder, "setup.exe")
-    build(options, package, os.path.join(folder, "install.txt"),
-          [os.path.join(folder, "src", "app.txt")])
+    package = make_package(options, folder, {"app.txt": APP_TEXT},
+                           r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
+                           r' TargetDirectory ("%p%r"); MakeDirectory ("%t"); Ask ("Copy the '
+                           r'application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
     data = read(package)
     archive = PACKAGE_OFFSET + 8 + struct.unpack_from("<I", data, PACKAGE_OFFSET)[0]
     entry = archive + 10 + struct.unpack_from("<H", data, archive + 2)[0]
@@ -480,30 +492,17 @@ def replace_script(package, script):
     write(package, data[:PACKAGE_OFFSET] + struct.pack("<I", len(script)) + script + rest)
 
 
-def two_file_package(options, folder):
-    src = os.path.join(folder, "src")
-    write(os.path.join(src, "a.bin"), b"good file " * 100)
-    write(os.path.join(src, "b.bin"), b"second file")
-    arj(src, "files.arj", 0, ["a.bin", "b.bin"])
-    script = (r'Title ("Failures"); NumFiles (2); MakeDirectory ("%t");'
-              r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");')
-    write(os.path.join(folder, "install.txt"), script.encode())
-    package = os.path.join(folder, "setup.exe")
-    build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
-    return package
-
-
 def step_failures(options):
     with virtual_display() as display:
         wine = Wine(options, display)
         folder = fresh_folder(options, "failures")
+        script = (r'Title ("Failures"); NumFiles (2); MakeDirectory ("%t");'
+                  r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");')
+        package = make_package(options, folder, {"a.bin": b"good file " * 100,
+                                                 "b.bin": b"second file"}, script, 0)
         # The tool refuses a MoveFile of a file not in the archive; the
         # installer is given one all the same.
-        package = two_file_package(options, folder)
-        original = read(package)
-        script = read(os.path.join(folder, "install.txt")) + \
-            br' MoveFile ("missing.txt", "%t\missing.txt");'
-        replace_script(package, script)
+        replace_script(package, script.encode() + br' MoveFile ("missing.txt", "%t\missing.txt");')
         original = read(package)
         data_at = original.index(b"good file ")
         entry_header_at = original.index(b"\x60\xea", original.index(b"\x60\xea", 24580) + 4)
@@ -580,16 +579,11 @@ def small_drive(wine, letter, kilobytes, read_only=False):
 def step_faults(options):
     wine = Wine(options)
     folder = fresh_folder(options, "faults")
-    src = os.path.join(folder, "src")
-    big = bytes((i * 7 + i // 1000) & 0xFF for i in range(3000000))  # does not compress
-    write(os.path.join(src, "big.bin"), big)
-    write(os.path.join(src, "after.txt"), b"written after the big file\n")
-    arj(src, "files.arj", 1, ["big.bin", "after.txt"])
-    script = (r'Title ("Faults"); NumFiles (2); MakeDirectory ("%t");'
-              r' MoveFile ("big.bin", "%t\big.bin"); MoveFile ("after.txt", "%t\after.txt");')
-    write(os.path.join(folder, "install.txt"), script.encode())
-    package = os.path.join(folder, "setup.exe")
-    build(options, package, os.path.join(folder, "install.txt"), [os.path.join(src, "files.arj")])
+    package = make_package(
+        options, folder, {"big.bin": bytes((i * 7 + i // 1000) & 0xFF for i in range(3000000)),
+                          "after.txt": b"written after the big file\n"},
+        r'Title ("Faults"); NumFiles (2); MakeDirectory ("%t");'
+        r' MoveFile ("big.bin", "%t\big.bin"); MoveFile ("after.txt", "%t\after.txt");', 1)
 
     # A 2 MB drive for a 3 MB file: that step fails, leaving no partial file,
     # the other file and the log are written; exit code 2.
@@ -850,17 +844,9 @@ def step_uninstall(options):
     uninstaller = os.path.join(os.path.dirname(options.stub), "uninstall.exe")
     if not os.path.isfile(uninstaller):
         raise Skipped(f"{uninstaller} not built")
-    folder = fresh_folder(options, "uninstall")
-    for name, data in (("readme.txt", b"read me\n"), ("data.bin", bytes(range(256)) * 40),
-                       ("tool.exe", b"MZ tool")):
-        write(os.path.join(folder, "files", name), data)
-    write(os.path.join(folder, "install.txt"), UNINSTALL_SCRIPT.encode())
-    package = os.path.join(folder, "setup.exe")
-    result = subprocess.run([options.pack, "build", "-o", package, "--stub", options.stub,
-                             "--uninstaller", os.path.join(folder, "install.txt")] +
-                            sorted(glob.glob(os.path.join(folder, "files", "*"))),
-                            capture_output=True, timeout=120)
-    check(result.returncode == 0, f"build --uninstaller: {result.stderr.decode()}")
+    files = {"readme.txt": b"read me\n", "data.bin": bytes(range(256)) * 40, "tool.exe": b"MZ"}
+    package = make_package(options, fresh_folder(options, "uninstall"), files, UNINSTALL_SCRIPT,
+                           None, "--uninstaller")
     target = r"C:\Uninstall E2E %s\App" % options.arch
 
     with virtual_display() as display:
