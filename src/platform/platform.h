@@ -131,5 +131,12 @@ int PlatformMessageBox(const char* text, const char* caption, uint32_t type);
 // the user had pressed the first button (Yes, OK).
 void PlatformSetSilent(int silent);
 
+// Has the running program at self removed once it has ended: starts a copy
+// of it from the temporary folder with the arguments "/L=levels /F=self"
+// (open only to administrators when elevated); where no copy can run, self
+// and the levels folders above it are removed at the next restart. 0 when
+// neither could be arranged.
+int PlatformRemoveSelfLater(const char* self, int levels);
+
 // Ends the process with the exit code; never returns.
 [[noreturn]] void PlatformExit(int code);

@@ -97,7 +97,8 @@ int RunUninstaller(const char* commandLine) {
     int levels = FoldersMadeAbove(folder);
     FreeCommandList();
     if (!UndoDeleteFile(log)) count++;
-    if (!RemoveSelfLater(self, levels > 9 ? 9 : levels)) count++;
+    // A copy of this program finishes the job (FinishRemoval) once it has ended.
+    if (!PlatformRemoveSelfLater(self, levels > 9 ? 9 : levels)) count++;
 
     if (count)
         FormatText(text, sizeof text,

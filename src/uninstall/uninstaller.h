@@ -20,9 +20,3 @@ int RunUninstaller(const char* commandLine);
 // folders levels from its own upwards, each while it is empty. Gives an exit
 // code.
 int FinishRemoval(const char* path, int levels);
-
-// Provided by the program's entry: starts a copy of the uninstaller at self
-// that waits for this process to end and then does FinishRemoval; the copy's
-// own file goes when it ends. 0 when no copy could be started (the files then
-// go at the next restart).
-int RemoveSelfLater(const char* self, int levels);

@@ -7,22 +7,9 @@
 
 namespace {
 
-int selfRemovals, levelsHandedOn;
-} // namespace
-
-// The program's entry hands this on to a copy of itself; here it is noted.
-int RemoveSelfLater(const char*, int levels) {
-    selfRemovals++;
-    levelsHandedOn = levels;
-    return 1;
-}
-
-namespace {
-
 struct Uninstaller : ::testing::Test {
     Sandbox box;
     void SetUp() override {
-        selfRemovals = 0;
         box.MakeFolder("C:\\Apps");
         box.MakeFolder("C:\\Apps\\Tool");
         box.MakeFolder("C:\\Apps\\Tool\\docs");
@@ -63,8 +50,9 @@ TEST_F(Uninstaller, TakesTheInstallationBackAndHandsItsOwnFileOn) {
     EXPECT_EQ(std::vector<std::string>{"uninstall.exe"}, box.List("C:\\Apps\\Tool"));
     EXPECT_FALSE(SimKeyExists(2, "Software\\Uninstall\\Tool"));
     EXPECT_TRUE(SimKeyExists(2, "Software\\Uninstall\\Other"));
-    EXPECT_EQ(1, selfRemovals);
-    EXPECT_EQ(2, levelsHandedOn); // C:\Apps\Tool and C:\Apps, both made by the install
+    // C:\Apps\Tool and C:\Apps, both made by the install, go after it.
+    EXPECT_EQ((std::vector<std::string>{"C:\\Apps\\Tool\\uninstall.exe", "2"}),
+              SimCallsNamed("RemoveSelfLater").at(0).args);
     // The copy: the file, then the two folders, while empty.
     EXPECT_EQ(ExitRemoved, RunUninstaller("/L=2 /F=C:\\Apps\\Tool\\uninstall.exe"));
     EXPECT_FALSE(box.Exists("C:\\Apps"));
@@ -102,7 +90,7 @@ TEST_F(Uninstaller, AnswerNoOrNoLogChangesNothing) {
                   Boxes());
         EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
     }
-    EXPECT_EQ(0, selfRemovals);
+    EXPECT_TRUE(SimCallsNamed("RemoveSelfLater").empty());
 }
 
 } // namespace

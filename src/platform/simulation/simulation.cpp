@@ -750,6 +750,11 @@ void PlatformSetSilent(int silent) {
     State().silent = silent;
 }
 
+int PlatformRemoveSelfLater(const char* self, int levels) {
+    Record("RemoveSelfLater", {self, std::to_string(levels)});
+    return 1;
+}
+
 void PlatformExit(int code) {
     fflush(stdout);
     fflush(stderr);

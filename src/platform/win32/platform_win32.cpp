@@ -71,19 +71,6 @@ long PlatformRegSetValueEx(PlatformKey key, const char* valueName, uint32_t type
     return RegSetValueExA((HKEY)key, valueName, 0, type, data, size);
 }
 
-long PlatformRegDeleteValue(PlatformKey key, const char* valueName) {
-    return RegDeleteValueA((HKEY)key, valueName);
-}
-
-long PlatformRegDeleteKey(PlatformKey root, const char* subKey) {
-    return RegDeleteKeyA((HKEY)root, subKey);
-}
-
-long PlatformRegQueryInfoKey(PlatformKey key, uint32_t* subKeys, uint32_t* values) {
-    return RegQueryInfoKeyA((HKEY)key, 0, 0, 0, (LPDWORD)subKeys, 0, 0, (LPDWORD)values, 0, 0, 0,
-                            0);
-}
-
 long PlatformRegCloseKey(PlatformKey key) {
     return RegCloseKey((HKEY)key);
 }
@@ -120,18 +107,6 @@ int PlatformCopyFile(const char* source, const char* destination, int failIfExis
 
 int PlatformDeleteFile(const char* path) {
     return DeleteFileA(path);
-}
-
-uint32_t PlatformGetFileAttributes(const char* path) {
-    return GetFileAttributesA(path);
-}
-
-uint32_t PlatformGetLastError(void) {
-    return GetLastError();
-}
-
-void PlatformSleep(uint32_t milliseconds) {
-    Sleep(milliseconds);
 }
 
 uint32_t PlatformGetTempFileName(const char* folder, const char* prefix, char* buffer) {
