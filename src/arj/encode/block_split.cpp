@@ -121,23 +121,39 @@ std::vector<Cell> MakeCells(const LzItem* items, size_t count, size_t cellItems)
 
 // The cheapest cutting at the cells' boundaries: best[j] is the fewest bits
 // of the cells before j, from[j] where the last block of that cutting starts.
+// The blocks from each start are priced by growing one tally cell by cell,
+// and those from the next start by shrinking it back, so that each start
+// costs one pass over the cells a block can span.
 std::vector<size_t> CheapestCuts(const std::vector<Cell>& cells) {
     size_t n = cells.size();
     std::vector<double> best(n + 1, HUGE_VAL);
     std::vector<size_t> from(n + 1, 0);
     best[0] = 0;
-    Tally tally;
-    for (size_t i = 0; i < n; i++) {
-        size_t j = i;
-        for (; j < n && tally.items + cells[j].items <= MaxBlockItems; j++) {
-            tally.Add(cells[j]);
-            double bits = best[i] + tally.Bits();
-            if (bits < best[j + 1]) {
-                best[j + 1] = bits;
-                from[j + 1] = i;
-            }
+    Tally tally; // the cells from i up to end
+    size_t end = 0;
+    // The block of the cells from i up to end.
+    auto offer = [&](size_t i) {
+        double bits = best[i] + tally.Bits();
+        if (bits < best[end]) {
+            best[end] = bits;
+            from[end] = i;
         }
-        for (size_t k = i; k < j; k++) tally.Subtract(cells[k]);
+    };
+    for (size_t i = 0; i < n; i++) {
+        if (i > 0 && end > i - 1) tally.Subtract(cells[i - 1]);
+        bool shrink = end > i; // else the tally is empty and only grows
+        end = std::max(end, i);
+        bool offered = false;
+        for (; end < n && tally.items + cells[end].items <= MaxBlockItems; offered = true) {
+            tally.Add(cells[end++]);
+            offer(i);
+        }
+        if (!shrink) continue;
+        if (!offered) offer(i);
+        while (end > i + 1) {
+            tally.Subtract(cells[--end]);
+            offer(i);
+        }
     }
     std::vector<size_t> cuts;
     for (size_t j = n; j > 0; j = from[j]) cuts.push_back(j);
