@@ -262,7 +262,11 @@ void BlockHistogram::Add(const BlockHistogram& other) {
 
 // The literal/length code and how its lengths are sent, of fewest bits in
 // all; gives those bits (without the 9-bit count).
-uint64_t DesignLiteralCode(const uint32_t* frequencies, BlockCode* code) {
+uint64_t DesignLiteralCode(const uint32_t* frequencies, BlockCode* code, bool thorough) {
+    if (!thorough) {
+        return BuildCode(frequencies, LiteralLengthSymbols, &code->literalLength) +
+               DesignLengthTokens(code);
+    }
     uint64_t best = ~(uint64_t)0;
     BlockCode trial;
     for (uint32_t flatten = 0; flatten < Flattenings; flatten++) {
@@ -300,7 +304,7 @@ uint64_t DesignLiteralCode(const uint32_t* frequencies, BlockCode* code) {
     return best;
 }
 
-uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code) {
+uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code, bool thorough) {
     BuildCode(histogram.offset, OffsetSymbols, &code->offset);
     uint64_t offsetBits =
         Rebalance(histogram.offset, OffsetSymbols, SmallLengthCosts(), &code->offset);
@@ -316,7 +320,7 @@ uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code) {
         code->headerBits += 2 * SmallCountBits + 2 * LiteralCountBits;
         code->itemBits += literalBits;
     } else {
-        uint64_t bits = DesignLiteralCode(histogram.literalLength, code);
+        uint64_t bits = DesignLiteralCode(histogram.literalLength, code, thorough);
         literalBits = CodeBits(histogram.literalLength, LiteralLengthSymbols, code->literalLength);
         code->itemBits += literalBits;
         code->headerBits += LiteralCountBits + bits - literalBits;

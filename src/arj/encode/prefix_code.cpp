@@ -120,8 +120,14 @@ bool RebalanceLengths(const uint32_t* frequencies, int count, const uint64_t* le
 }
 
 void CanonicalCodes(const uint8_t* lengths, int count, uint16_t* codes) {
+    int perLength[MaxCodeLength + 1] = {0};
+    for (int s = 0; s < count; s++) perLength[lengths[s]]++;
+    uint32_t next[MaxCodeLength + 1];
     uint32_t code = 0;
-    for (int length = 1; length <= MaxCodeLength; length++, code <<= 1)
-        for (int s = 0; s < count; s++)
-            if (lengths[s] == length) codes[s] = (uint16_t)code++;
+    for (int length = 1; length <= MaxCodeLength; length++) {
+        next[length] = code;
+        code = (code + perLength[length]) << 1;
+    }
+    for (int s = 0; s < count; s++)
+        if (lengths[s]) codes[s] = (uint16_t)next[lengths[s]]++;
 }
