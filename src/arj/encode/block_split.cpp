@@ -3,13 +3,14 @@
 // A block pays for its header, so a new block is worth it only where the
 // symbols' frequencies change enough. A block's item bits are estimated by
 // the entropy of its symbols under its own frequencies, which a prefix code
-// comes close to; its header by a fit, over real headers of blocks of 2K to
-// 32K items, to the numbers of literal/length and offset symbols used and of
-// runs of unused ones. The items are taken in cells of a fixed size; the
-// cheapest cutting at cell boundaries then follows from the cheapest cutting
-// of every shorter prefix. That search is quadratic in the cells a block can
-// span, so it runs on coarse cells, and each cut then moves by fine cells
-// to where the two blocks beside it cost least.
+// comes close to; its header by a least-squares fit, over the headers that
+// the default level writes for the benchmark's payload, to the numbers of
+// literal/length and offset symbols used and of runs of unused ones. The
+// items are taken in cells of a fixed size; the cheapest cutting at cell
+// boundaries then follows from the cheapest cutting of every shorter prefix.
+// That search is quadratic in the cells a block can span, so it runs on
+// coarse cells, and each cut then moves by fine cells to where the two
+// blocks beside it cost least.
 #include "arj/encode/block_split.h"
 
 #include <math.h>
@@ -26,7 +27,7 @@ enum {
 
 // The header estimate: a base and the bits per literal/length symbol used,
 // per offset symbol used and per run of unused literal/length symbols.
-const double HeaderBase = -190, HeaderPerLiteral = 2.16, HeaderPerOffset = 26.7, HeaderPerRun = 7.8,
+const double HeaderBase = 13, HeaderPerLiteral = 1.51, HeaderPerOffset = 22.5, HeaderPerRun = 2.73,
              HeaderLeast = 100;
 
 // f log2 f for every frequency that a block can have.
