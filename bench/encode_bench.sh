@@ -8,11 +8,10 @@
 # given, at least 64) and builds it, each contender in one run over all the
 # files, best of RUNS (default 3) runs by hyperfine:
 #   arj a -m1, arj a -m4               the archiver, on one core
-#   vantorel-pack build -l 1 -j 1      our fastest level, one worker
-#   vantorel-pack build -j 1           our default level, one worker
-#   vantorel-pack build -j 2           the same, two workers
-#   vantorel-pack build -l 9 -j 2      our smallest level
-#   vantorel-pack build -m 4 -j 2      method 4, default level
+#   vantorel-pack build -l 1 -j 1|2    our fastest level, one and two workers
+#   vantorel-pack build -j 1|2         our default level
+#   vantorel-pack build -l 9 -j 1|2    our smallest level
+#   vantorel-pack build -m 4 -j 1|2    method 4, default level
 # and prints each archive's size, its share of the payload, its size against
 # that of arj a -m1, and the time and MB/s (10^6 bytes of payload per second
 # of wall time). Every package is extracted with vantorel-pack and checked against
@@ -57,7 +56,7 @@ for method in 1 4; do
     report "arj a -m$method" "$(wc -c <"$WORK/arj.arj")" "$seconds"
 done
 
-for options in "-l 1 -j 1" "-j 1" "-j 2" "-l 9 -j 2" "-m 4 -j 2"; do
+for options in "-l 1 -j 1" "-l 1 -j 2" "-j 1" "-j 2" "-l 9 -j 1" "-l 9 -j 2" "-m 4 -j 1" "-m 4 -j 2"; do
     seconds=$(best_time "'$PACK' build -o '$OUT' --stub '$WORK/stub.exe' $options '$WORK/script.txt' '$WORK'/payload/*")
     # The archive is the package less the image, the script and two lengths.
     archive=$(($(wc -c <"$OUT") - 24576 - 8 - ${#SCRIPT}))

@@ -32,20 +32,21 @@ enum {
 struct LevelSettings {
     GreedySettings greedy; // used when optimal.rounds is 0
     OptimalSettings optimal;
-    int cellItems; // the grain of the block cuts as written
+    int cellItems;      // the grain of the block cuts as written
+    bool thoroughCodes; // block codes chosen with their header's bits
 };
 
 const LevelSettings Levels[BestLevel + 1] = {
-    {{0, 0, 0}, {0, 0, 0, 0}, 0},         // unused
-    {{64, 256, 128}, {0, 0, 0, 0}, 512},  // 1
-    {{256, 256, 256}, {0, 0, 0, 0}, 256}, // 2
-    {{0, 0, 0}, {1, 16, 64, 1024}, 1024}, // 3
-    {{0, 0, 0}, {2, 32, 128, 256}, 256},  // 4
-    {{0, 0, 0}, {3, 32, 256, 256}, 256},  // 5
-    {{0, 0, 0}, {4, 48, 256, 256}, 256},  // 6
-    {{0, 0, 0}, {5, 64, 256, 256}, 256},  // 7
-    {{0, 0, 0}, {6, 96, 256, 256}, 256},  // 8
-    {{0, 0, 0}, {8, 128, 256, 256}, 256}, // 9
+    {{0, 0, 0}, {0, 0, 0, 0}, 0, false},         // unused
+    {{64, 256, 128}, {0, 0, 0, 0}, 512, false},  // 1
+    {{256, 256, 256}, {0, 0, 0, 0}, 256, false}, // 2
+    {{0, 0, 0}, {1, 16, 64, 1024}, 1024, true},  // 3
+    {{0, 0, 0}, {3, 32, 256, 256}, 64, true},    // 4
+    {{0, 0, 0}, {3, 48, 256, 256}, 64, true},    // 5
+    {{0, 0, 0}, {4, 48, 256, 128}, 64, true},    // 6
+    {{0, 0, 0}, {5, 64, 256, 128}, 32, true},    // 7
+    {{0, 0, 0}, {6, 96, 256, 128}, 32, true},    // 8
+    {{0, 0, 0}, {8, 128, 256, 128}, 32, true},   // 9
 };
 
 } // namespace
@@ -99,7 +100,7 @@ struct EntryEncoder::State {
             for (size_t b = 0; b < blocks.size() - (final ? 0 : 1); b++) {
                 histogram.Clear();
                 for (uint32_t i = 0; i < blocks[b]; i++) histogram.Add(items[written + i]);
-                DesignBlockCode(histogram, &code);
+                DesignBlockCode(histogram, &code, settings.thoroughCodes);
                 WriteBlock(items.data() + written, blocks[b], code, &bits);
                 written += blocks[b];
             }

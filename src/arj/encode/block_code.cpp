@@ -6,6 +6,11 @@
 // zeros or as short and long runs, and which is cheapest depends on the
 // pre-code, which in turn is built from the choice. A few rounds of choosing
 // the runs by the last pre-code's costs and rebuilding it settle that.
+//
+// The lengths that give the items fewest bits are not always the cheapest
+// in all: a rare symbol's length costs header bits as well, less where many
+// symbols share it. So flatter codes are tried too, and lengths are moved
+// where the header's prices for them outweigh the items' bits.
 #include "arj/encode/block_code.h"
 
 #include "arj/encode/prefix_code.h"
@@ -22,6 +27,8 @@ enum {
     MaxShortZeroRun = ShortZeroRunMin + (1 << ShortZeroRunBits) - 1,
     MaxLongZeroRun = LongZeroRunMin + (1 << LongZeroRunBits) - 1,
     UnusedPreSymbolBits = 8, // a guess for symbols the last pre-code did not have
+    Flattenings = 3,         // literal/length codes tried: frequencies + 0, 1, 2
+    RebalanceRounds = 3,     // of moving literal/length lengths by the pre-code's prices
 };
 const uint64_t Unreachable = ~(uint64_t)0 >> 2;
 
@@ -41,10 +48,18 @@ void PutSmallLength(int length, BitOutput* out) {
     }
 }
 
-// Builds a code of at most 16 bits for the frequencies; gives the bits that
-// its symbols take.
-uint64_t BuildCode(const uint32_t* frequencies, int count, SentCode* code) {
-    int used = LimitedCodeLengths(frequencies, count, MaxCodeLength, code->lengths);
+uint64_t CodeBits(const uint32_t* frequencies, int count, const SentCode& code) {
+    uint64_t bits = 0;
+    for (int s = 0; s < count; s++) bits += (uint64_t)frequencies[s] * code.lengths[s];
+    return bits;
+}
+
+// Builds a code of at most 16 bits for the frequencies, each used one raised
+// by flatten; gives the bits that its symbols take.
+uint64_t BuildCode(const uint32_t* frequencies, int count, SentCode* code, uint32_t flatten = 0) {
+    uint32_t raised[LiteralLengthSymbols];
+    for (int s = 0; s < count; s++) raised[s] = frequencies[s] ? frequencies[s] + flatten : 0;
+    int used = LimitedCodeLengths(raised, count, MaxCodeLength, code->lengths);
     memset(code->codes, 0, sizeof code->codes);
     code->single = -1;
     if (used < 2) {
@@ -54,9 +69,27 @@ uint64_t BuildCode(const uint32_t* frequencies, int count, SentCode* code) {
         return 0;
     }
     CanonicalCodes(code->lengths, count, code->codes);
-    uint64_t bits = 0;
-    for (int s = 0; s < count; s++) bits += (uint64_t)frequencies[s] * code->lengths[s];
-    return bits;
+    return CodeBits(frequencies, count, *code);
+}
+
+// Moves a code's lengths where lengthCost outweighs the symbols' bits; gives
+// the bits that its symbols take.
+uint64_t Rebalance(const uint32_t* frequencies, int count, const uint64_t* lengthCost,
+                   SentCode* code) {
+    if (code->single < 0 && RebalanceLengths(frequencies, count, lengthCost, code->lengths))
+        CanonicalCodes(code->lengths, count, code->codes);
+    return CodeBits(frequencies, count, *code);
+}
+
+// What a length of the pre-code or the offset code costs in the header.
+const uint64_t* SmallLengthCosts() {
+    static const struct Table {
+        uint64_t cost[MaxCodeLength + 1];
+        Table() {
+            for (int l = 0; l <= MaxCodeLength; l++) cost[l] = SmallLengthCost(l);
+        }
+    } table;
+    return table.cost;
 }
 
 // Codes after the last used one are not sent.
@@ -118,6 +151,8 @@ uint64_t ChooseTokens(const uint8_t* lengths, int n, const uint64_t* cost,
     best[0] = 0;
     uint64_t shortRun = cost[ShortZeroRunSymbol] + ShortZeroRunBits;
     uint64_t longRun = cost[LongZeroRunSymbol] + LongZeroRunBits;
+    static_assert((int)MaxLongZeroRun >= (int)LiteralLengthSymbols, "a long run covers any run");
+    int longFrom = 0;
     for (int r = 1; r <= longest; r++) {
         best[r] = best[r - 1] + cost[ZeroLengthSymbol];
         last[r] = Token(ZeroLengthSymbol, 0);
@@ -126,11 +161,15 @@ uint64_t ChooseTokens(const uint8_t* lengths, int n, const uint64_t* cost,
                 best[r] = best[r - k] + shortRun;
                 last[r] = Token(ShortZeroRunSymbol, k - ShortZeroRunMin);
             }
-        for (int k = LongZeroRunMin; k <= std::min(r, (int)MaxLongZeroRun); k++)
-            if (best[r - k] + longRun < best[r]) {
-                best[r] = best[r - k] + longRun;
-                last[r] = Token(LongZeroRunSymbol, k - LongZeroRunMin);
+        // A long run costs the same for any size, so it follows the cheapest
+        // shorter run it can.
+        if (r >= LongZeroRunMin) {
+            if (best[r - LongZeroRunMin] < best[longFrom]) longFrom = r - LongZeroRunMin;
+            if (best[longFrom] + longRun < best[r]) {
+                best[r] = best[longFrom] + longRun;
+                last[r] = Token(LongZeroRunSymbol, r - longFrom - LongZeroRunMin);
             }
+        }
     }
 
     tokens->clear();
@@ -176,7 +215,8 @@ uint64_t DesignLengthTokens(BlockCode* code) {
         ChooseTokens(lengths, n, cost, &tokens);
         uint32_t frequencies[PreCodeSymbols] = {0};
         for (uint16_t token : tokens) frequencies[token & ((1 << TokenSymbolBits) - 1)]++;
-        uint64_t bits = BuildCode(frequencies, PreCodeSymbols, &preCode);
+        BuildCode(frequencies, PreCodeSymbols, &preCode);
+        uint64_t bits = Rebalance(frequencies, PreCodeSymbols, SmallLengthCosts(), &preCode);
         for (uint16_t token : tokens) {
             int symbol = token & ((1 << TokenSymbolBits) - 1);
             bits += symbol == ShortZeroRunSymbol  ? ShortZeroRunBits
@@ -220,19 +260,70 @@ void BlockHistogram::Add(const BlockHistogram& other) {
     items += other.items;
 }
 
-uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code) {
-    code->itemBits = BuildCode(histogram.literalLength, LiteralLengthSymbols, &code->literalLength);
-    code->itemBits += BuildCode(histogram.offset, OffsetSymbols, &code->offset);
-    code->itemBits += histogram.extraBits;
+// The literal/length code and how its lengths are sent, of fewest bits in
+// all; gives those bits (without the 9-bit count).
+uint64_t DesignLiteralCode(const uint32_t* frequencies, BlockCode* code, bool thorough) {
+    if (!thorough) {
+        return BuildCode(frequencies, LiteralLengthSymbols, &code->literalLength) +
+               DesignLengthTokens(code);
+    }
+    uint64_t best = ~(uint64_t)0;
+    BlockCode trial;
+    for (uint32_t flatten = 0; flatten < Flattenings; flatten++) {
+        BuildCode(frequencies, LiteralLengthSymbols, &trial.literalLength, flatten);
+        for (int round = 0;; round++) {
+            uint64_t bits = CodeBits(frequencies, LiteralLengthSymbols, trial.literalLength) +
+                            DesignLengthTokens(&trial);
+            if (bits < best) {
+                best = bits;
+                code->literalLength = trial.literalLength;
+                code->preCode = trial.preCode;
+                code->lengthTokens = trial.lengthTokens;
+            } else if (round > 0) {
+                break;
+            }
+            if (round == RebalanceRounds) break;
+            // Priced by the pre-code that sends these lengths; one that it
+            // lacks would have to join it.
+            const SentCode& pre = trial.preCode;
+            uint64_t cost[MaxCodeLength + 1];
+            for (int l = 1; l <= MaxCodeLength; l++) {
+                int symbol = l + FirstLengthSymbol - 1;
+                cost[l] = pre.single >= 0
+                              ? (symbol == pre.single ? 0u : (unsigned)UnusedPreSymbolBits)
+                          : pre.lengths[symbol] ? pre.lengths[symbol]
+                                                : (unsigned)UnusedPreSymbolBits;
+            }
+            if (!RebalanceLengths(frequencies, LiteralLengthSymbols, cost,
+                                  trial.literalLength.lengths))
+                break;
+            CanonicalCodes(trial.literalLength.lengths, LiteralLengthSymbols,
+                           trial.literalLength.codes);
+        }
+    }
+    return best;
+}
 
+uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code, bool thorough) {
+    BuildCode(histogram.offset, OffsetSymbols, &code->offset);
+    uint64_t offsetBits =
+        Rebalance(histogram.offset, OffsetSymbols, SmallLengthCosts(), &code->offset);
     code->headerBits = BlockSizeBits + SmallCodeHeaderBits(code->offset, OffsetSymbols, -1);
+    code->itemBits = offsetBits + histogram.extraBits;
+
+    uint64_t literalBits =
+        BuildCode(histogram.literalLength, LiteralLengthSymbols, &code->literalLength);
     if (code->literalLength.single >= 0) {
         // The pre-code is still sent, though nothing reads it.
         code->preCode.single = 0;
         code->lengthTokens.clear();
         code->headerBits += 2 * SmallCountBits + 2 * LiteralCountBits;
+        code->itemBits += literalBits;
     } else {
-        code->headerBits += LiteralCountBits + DesignLengthTokens(code);
+        uint64_t bits = DesignLiteralCode(histogram.literalLength, code, thorough);
+        literalBits = CodeBits(histogram.literalLength, LiteralLengthSymbols, code->literalLength);
+        code->itemBits += literalBits;
+        code->headerBits += LiteralCountBits + bits - literalBits;
     }
     return code->headerBits + code->itemBits;
 }

@@ -42,8 +42,9 @@ struct BlockCode {
 };
 
 // The codes of fewest bits for the histogram (at least one item), and how
-// to send them; gives headerBits + itemBits.
-uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code);
+// to send them; gives headerBits + itemBits. Unless thorough, the
+// literal/length code is the one of fewest item bits, which is faster.
+uint64_t DesignBlockCode(const BlockHistogram& histogram, BlockCode* code, bool thorough = true);
 
 // Writes a block of 1 to 65535 items with codes designed for them.
 void WriteBlock(const LzItem* items, size_t count, const BlockCode& code, BitOutput* out);

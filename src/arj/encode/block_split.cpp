@@ -3,13 +3,14 @@
 // A block pays for its header, so a new block is worth it only where the
 // symbols' frequencies change enough. A block's item bits are estimated by
 // the entropy of its symbols under its own frequencies, which a prefix code
-// comes close to; its header by a fit, over real headers of blocks of 2K to
-// 32K items, to the numbers of literal/length and offset symbols used and of
-// runs of unused ones. The items are taken in cells of a fixed size; the
-// cheapest cutting at cell boundaries then follows from the cheapest cutting
-// of every shorter prefix. That search is quadratic in the cells a block can
-// span, so it runs on coarse cells, and each cut then moves by fine cells
-// to where the two blocks beside it cost least.
+// comes close to; its header by a least-squares fit, over the headers that
+// the default level writes for the benchmark's payload, to the numbers of
+// literal/length and offset symbols used and of runs of unused ones. The
+// items are taken in cells of a fixed size; the cheapest cutting at cell
+// boundaries then follows from the cheapest cutting of every shorter prefix.
+// That search is quadratic in the cells a block can span, so it runs on
+// coarse cells, and each cut then moves by fine cells to where the two
+// blocks beside it cost least.
 #include "arj/encode/block_split.h"
 
 #include <math.h>
@@ -26,7 +27,7 @@ enum {
 
 // The header estimate: a base and the bits per literal/length symbol used,
 // per offset symbol used and per run of unused literal/length symbols.
-const double HeaderBase = -190, HeaderPerLiteral = 2.16, HeaderPerOffset = 26.7, HeaderPerRun = 7.8,
+const double HeaderBase = 13, HeaderPerLiteral = 1.51, HeaderPerOffset = 22.5, HeaderPerRun = 2.73,
              HeaderLeast = 100;
 
 // f log2 f for every frequency that a block can have.
@@ -121,23 +122,39 @@ std::vector<Cell> MakeCells(const LzItem* items, size_t count, size_t cellItems)
 
 // The cheapest cutting at the cells' boundaries: best[j] is the fewest bits
 // of the cells before j, from[j] where the last block of that cutting starts.
+// The blocks from each start are priced by growing one tally cell by cell,
+// and those from the next start by shrinking it back, so that each start
+// costs one pass over the cells a block can span.
 std::vector<size_t> CheapestCuts(const std::vector<Cell>& cells) {
     size_t n = cells.size();
     std::vector<double> best(n + 1, HUGE_VAL);
     std::vector<size_t> from(n + 1, 0);
     best[0] = 0;
-    Tally tally;
-    for (size_t i = 0; i < n; i++) {
-        size_t j = i;
-        for (; j < n && tally.items + cells[j].items <= MaxBlockItems; j++) {
-            tally.Add(cells[j]);
-            double bits = best[i] + tally.Bits();
-            if (bits < best[j + 1]) {
-                best[j + 1] = bits;
-                from[j + 1] = i;
-            }
+    Tally tally; // the cells from i up to end
+    size_t end = 0;
+    // The block of the cells from i up to end.
+    auto offer = [&](size_t i) {
+        double bits = best[i] + tally.Bits();
+        if (bits < best[end]) {
+            best[end] = bits;
+            from[end] = i;
         }
-        for (size_t k = i; k < j; k++) tally.Subtract(cells[k]);
+    };
+    for (size_t i = 0; i < n; i++) {
+        if (i > 0 && end > i - 1) tally.Subtract(cells[i - 1]);
+        bool shrink = end > i; // else the tally is empty and only grows
+        end = std::max(end, i);
+        bool offered = false;
+        for (; end < n && tally.items + cells[end].items <= MaxBlockItems; offered = true) {
+            tally.Add(cells[end++]);
+            offer(i);
+        }
+        if (!shrink) continue;
+        if (!offered) offer(i);
+        while (end > i + 1) {
+            tally.Subtract(cells[--end]);
+            offer(i);
+        }
     }
     std::vector<size_t> cuts;
     for (size_t j = n; j > 0; j = from[j]) cuts.push_back(j);

@@ -64,9 +64,70 @@ int LimitedCodeLengths(const uint32_t* frequencies, int count, int maxLength, ui
     return n;
 }
 
+// Lengths follow frequencies in a code of fewest bits, so only the number of
+// symbols of each length matters: the most frequent take the shortest. A
+// step splits a leaf of length l into two of l + 1 and joins two leaves of
+// length k + 1 into one of k, which keeps the code complete; the best step
+// is taken until none gains.
+bool RebalanceLengths(const uint32_t* frequencies, int count, const uint64_t* lengthCost,
+                      uint8_t* lengths) {
+    std::vector<int> symbols;
+    for (int s = 0; s < count; s++)
+        if (lengths[s]) symbols.push_back(s);
+    std::stable_sort(symbols.begin(), symbols.end(), [&](int a, int b) {
+        return lengths[a] != lengths[b] ? lengths[a] < lengths[b] : frequencies[a] > frequencies[b];
+    });
+    std::vector<uint64_t> sum(symbols.size() + 1, 0); // frequencies of the first i symbols
+    for (size_t i = 0; i < symbols.size(); i++) sum[i + 1] = sum[i] + frequencies[symbols[i]];
+    int perLength[MaxCodeLength + 1] = {0};
+    for (int s : symbols) perLength[lengths[s]]++;
+    auto bits = [&]() {
+        uint64_t total = 0;
+        size_t first = 0;
+        for (int l = 1; l <= MaxCodeLength; l++) {
+            size_t end = first + perLength[l];
+            total += l * (sum[end] - sum[first]) + perLength[l] * lengthCost[l];
+            first = end;
+        }
+        return total;
+    };
+    uint64_t best = bits();
+    bool changed = false;
+    for (;;) {
+        int split = 0, join = 0;
+        for (int l = 1; l < MaxCodeLength; l++) {
+            if (perLength[l] == 0) continue;
+            for (int k = 1; k < MaxCodeLength; k++) {
+                if (k == l) continue; // the same leaf again
+                perLength[l]--, perLength[l + 1] += 2, perLength[k]++;
+                if (perLength[k + 1] >= 2) {
+                    perLength[k + 1] -= 2;
+                    uint64_t total = bits();
+                    if (total < best) best = total, split = l, join = k;
+                    perLength[k + 1] += 2;
+                }
+                perLength[l]++, perLength[l + 1] -= 2, perLength[k]--;
+            }
+        }
+        if (split == 0) break;
+        perLength[split]--, perLength[split + 1] += 2, perLength[join]++, perLength[join + 1] -= 2;
+        changed = true;
+    }
+    size_t next = 0;
+    for (int l = 1; l <= MaxCodeLength; l++)
+        for (int i = 0; i < perLength[l]; i++) lengths[symbols[next++]] = (uint8_t)l;
+    return changed;
+}
+
 void CanonicalCodes(const uint8_t* lengths, int count, uint16_t* codes) {
+    int perLength[MaxCodeLength + 1] = {0};
+    for (int s = 0; s < count; s++) perLength[lengths[s]]++;
+    uint32_t next[MaxCodeLength + 1];
     uint32_t code = 0;
-    for (int length = 1; length <= MaxCodeLength; length++, code <<= 1)
-        for (int s = 0; s < count; s++)
-            if (lengths[s] == length) codes[s] = (uint16_t)code++;
+    for (int length = 1; length <= MaxCodeLength; length++) {
+        next[length] = code;
+        code = (code + perLength[length]) << 1;
+    }
+    for (int s = 0; s < count; s++)
+        if (lengths[s]) codes[s] = (uint16_t)next[lengths[s]]++;
 }
