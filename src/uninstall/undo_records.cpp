@@ -87,9 +87,18 @@ static char Folded(char c) {
 }
 
 int SamePath(const char* a, const char* b) {
-    for (; *a && *b; a++, b++)
+    for (;;) {
+        if (*a == '\\' || *b == '\\') {
+            // A run of separators against one, or against the end.
+            if ((*a && *a != '\\') || (*b && *b != '\\')) return 0;
+            while (*a == '\\') a++;
+            while (*b == '\\') b++;
+            if (!*a || !*b) return !*a && !*b;
+        }
         if (Folded(*a) != Folded(*b)) return 0;
-    return (*a == 0 || !strcmp(a, "\\")) && (*b == 0 || !strcmp(b, "\\"));
+        if (!*a) return 1;
+        a++, b++;
+    }
 }
 
 int UndoRecords(const char* self, char* left, size_t size) {

@@ -30,6 +30,7 @@ int UndoRecords(const char* self, char* left, size_t size);
 // once the uninstaller's own file in folder is gone.
 int FoldersMadeAbove(const char* folder);
 
-// Windows paths name the same file whatever the letters' case and a trailing
-// backslash.
+// Windows paths name the same file whatever the letters' case, doubled
+// backslashes (a folder chosen at a drive's root gives "C:\\Tool") and a
+// trailing one.
 int SamePath(const char* a, const char* b);

@@ -93,4 +93,21 @@ TEST_F(Uninstaller, AnswerNoOrNoLogChangesNothing) {
     EXPECT_TRUE(SimCallsNamed("RemoveSelfLater").empty());
 }
 
+TEST(SamePath, FoldsCaseAndRunsOfBackslashes) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int same;
+    } cases[] = {
+        {"C:\\Apps\\Tool", "c:\\APPS\\tool", 1}, {"C:\\\\Tool\\x.exe", "C:\\Tool\\x.exe", 1},
+        {"C:\\Tool\\", "C:\\Tool", 1},           {"C:\\", "C:", 1},
+        {"C:\\Tool", "C:\\Tool\\x", 0},          {"C:\\Tool", "C:\\Tools", 0},
+        {"C:\\Tool\\\\", "C:\\Tool x", 0},       {"C:\\a\\b", "C:\\ab", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.same, SamePath(c.a, c.b)) << c.a << " " << c.b;
+        EXPECT_EQ(c.same, SamePath(c.b, c.a)) << c.b << " " << c.a;
+    }
+}
+
 } // namespace
