@@ -246,17 +246,19 @@ ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner,
     st.quoteTrouble =
         cleaner.openedBy[begin] >= 0 || (trouble != cleaner.troubles.end() && *trouble <= end);
     auto origin = [&](uint32_t k) { return cleaner.Origin(script.at[k]); };
+    // What the reader refuses fails the whole script.
+    auto refuse = [&](uint32_t k, const std::string& why) {
+        diagnostics->Fail(origin(k), why + " (\"Error parsing installation script.\")");
+        st.refused = true;
+        return st;
+    };
 
     uint32_t nameEnd =
         (uint32_t)(std::find(clean.begin() + begin, clean.begin() + end, '(') - clean.begin());
     st.name = clean.substr(begin, nameEnd - begin);
-    if (st.name.size() > MaxNameLength) {
-        diagnostics->Fail(origin(begin), "a command name of " + Plural(st.name.size(), "byte") +
-                                             ": the installer refuses names over 31 (\"Error "
-                                             "parsing installation script.\")");
-        st.refused = true;
-        return st;
-    }
+    if (st.name.size() > MaxNameLength)
+        return refuse(begin, "a command name of " + Plural(st.name.size(), "byte") +
+                                 ": the installer refuses names over 31");
     st.open = nameEnd < end;
     if (!st.open) return st;
     uint32_t p = nameEnd + 1;
@@ -266,12 +268,8 @@ ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner,
     }
     if (p == end || st.closed) return st;
     for (;;) {
-        if (st.arguments.size() == ArgumentSlots) {
-            diagnostics->Fail(origin(p), "a seventh argument: the installer refuses statements "
-                                         "of over six (\"Error parsing installation script.\")");
-            st.refused = true;
-            return st;
-        }
+        if (st.arguments.size() == ArgumentSlots)
+            return refuse(p, "a seventh argument: the installer refuses statements of over six");
         uint32_t argEnd = p;
         while (argEnd < end && clean[argEnd] != ',' && clean[argEnd] != ')') argEnd++;
         ParsedArgument a{};
@@ -280,13 +278,9 @@ ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner,
         if (argEnd > p && clean[p] == '"') {
             a.type = ArgumentType::Text;
             a.text = argEnd - p >= 2 ? clean.substr(p + 1, argEnd - p - 2) : "";
-            if (a.text.size() > MaxTextLength) {
-                diagnostics->Fail(origin(p), "a text of " + Plural(a.text.size(), "byte") +
-                                                 ": the installer refuses texts over 255 "
-                                                 "(\"Error parsing installation script.\")");
-                st.refused = true;
-                return st;
-            }
+            if (a.text.size() > MaxTextLength)
+                return refuse(p, "a text of " + Plural(a.text.size(), "byte") +
+                                     ": the installer refuses texts over 255");
         } else {
             a.type = ArgumentType::Integer;
             a.text = clean.substr(p, argEnd - p);
