@@ -147,16 +147,14 @@ static void NextHeaderStep(Extraction* x) {
 // Handles the entry whose header was just read; gives its status, or -1
 // when the walk cannot go on.
 static int HandleEntry(Extraction* x, ArchiveMode mode) {
-    if (mode == ListEntries || !IsEntrySupported(x)) {
-        EntryStatus status = IsEntrySupported(x) ? EntryDone : EntryUnsupported;
+    EntryStatus status = IsEntrySupported(x) ? EntryDone : EntryUnsupported;
+    if (mode == ListEntries || status == EntryUnsupported)
         return RunStep(x, SkipEntryData) == StepDone ? status : -1;
-    }
     // Names from other systems were case-insensitive; the file gets them
     // uppercased, while the entry's name keeps its case for the caller.
     char outputName[EntryNameSize];
     memcpy(outputName, x->entry.entryName, EntryNameSize);
     if (x->entry.hostOs != UnixHostOs) Uppercase(outputName);
-    EntryStatus status = EntryDone;
     if (!x->entry.nameComplete || !IsSafeName(outputName))
         status = EntryNameRefused;
     else if (mode == ExtractEntries && !(x->output = PlatformOpenFile(outputName, "wb")))
