@@ -8,8 +8,8 @@
 #include "arj/crc32.h"
 #include "arj/encode/arj_encoder.h"
 #include "fuzz/memory_platform.h"
-#include "script/package_layout.h"
 #include "tools/pack/arj_writer.h"
+#include "tools/pack/package_file.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -20,19 +20,10 @@
 
 namespace {
 
-void AppendLength(std::string* bytes, uint32_t value) {
-    for (int i = 0; i < 4; i++) *bytes += (char)(value >> (8 * i));
-}
-
 // The installer's reader on an archive of one entry; gives the bytes that it
 // wrote and the number of entries that failed. The one place that calls it.
 std::string ExtractWithReader(const std::string& archive, int* failed) {
-    const std::string script = "Title(\"fuzz\");";
-    package.assign(PackageDataOffset, '\0');
-    AppendLength(&package, (uint32_t)script.size());
-    package += script;
-    AppendLength(&package, (uint32_t)archive.size());
-    package += archive;
+    package = MakePackage(PlaceholderStub(), "Title(\"fuzz\");", archive);
     written.clear();
     char message[MessageSize];
     *failed = ExtractArchive("C:\\SETUP.EXE", nullptr, nullptr, message);
