@@ -28,19 +28,6 @@ Bytes CrLf(const Bytes& text, char mask = '\xFF') {
     return out;
 }
 
-// Calls visit(offset of the basic header) for each entry of an archive as
-// arj writes it (no extended headers), then sets the header CRCs right again.
-template <class Visit> void ForEachEntryHeader(Bytes* archive, Visit visit) {
-    auto at = [&](size_t i) { return (uint32_t)(unsigned char)(*archive)[i]; };
-    for (size_t h = 0, main = 1; at(h + 2) | at(h + 3); main = 0) {
-        size_t n = at(h + 2) | at(h + 3) << 8, basic = h + 4;
-        if (!main) visit(basic);
-        archive->replace(basic + n, 4, Le(Crc(archive->substr(basic, n)), 4));
-        h = basic + n + 6 +
-            (main ? 0 : at(basic + 12) | at(basic + 13) << 8 | at(basic + 14) << 16);
-    }
-}
-
 struct ArjArchiver : ::testing::Test {
     Sandbox box;
     std::string in = SimHostPath("C:\\in");
@@ -84,11 +71,13 @@ TEST_F(ArjArchiver, EveryMethodExtractsByteForByteWithItsTime) {
     for (int method = 0; method <= 4; method++) {
         SCOPED_TRACE("method " + std::to_string(method));
         Bytes archive = MakeArj(in, "-m" + std::to_string(method), names);
+        std::vector<size_t> headers = BasicHeaders(archive);
         int packed = 0; // arj stores what does not shrink
-        ForEachEntryHeader(&archive, [&](size_t at) {
-            EXPECT_TRUE(archive[at + 5] == 0 || archive[at + 5] == method);
-            packed += archive[at + 5] != 0;
-        });
+        for (size_t i = 1; i < headers.size(); i++) {
+            EXPECT_TRUE(archive[headers[i] + MethodField] == 0 ||
+                        archive[headers[i] + MethodField] == method);
+            packed += archive[headers[i] + MethodField] != 0;
+        }
         EXPECT_LE(method == 0 ? 0 : 5, packed);
         std::string folder = "out" + std::to_string(method);
         Extracted x = ExtractInto(archive, folder);
@@ -113,16 +102,17 @@ TEST_F(ArjArchiver, TextEntriesAndOtherHostSystems) {
     box.Write("C:\\in\\Data.bin", binary);
     for (const char* method : {"-m0", "-m1", "-m4"}) {
         Bytes archive = MakeArj(in, std::string("-t1 ") + method, "readme.txt");
-        ForEachEntryHeader(&archive, [&](size_t at) {
-            EXPECT_EQ(2, archive[at + 3]); // host OS
-            EXPECT_EQ(1, archive[at + 6]); // text
-        });
+        size_t at = BasicHeaders(archive).at(1);
+        EXPECT_EQ(UnixHostOs, archive[at + HostOsField]);
+        EXPECT_EQ(TextFile, archive[at + FileTypeField]);
         EXPECT_EQ(0, ExtractInto(archive, std::string("out") + method).result);
         EXPECT_EQ(CrLf(text), box.Read(std::string("C:\\out") + method + "\\readme.txt")) << method;
     }
     MakeArj(in, "-m1 -t1", "readme.txt");
     Bytes archive = MakeArj(in, "-m1", "Data.bin", true);
-    ForEachEntryHeader(&archive, [&](size_t at) { archive[at + 3] = 0; }); // MS-DOS
+    std::vector<size_t> headers = BasicHeaders(archive);
+    for (size_t i = 1; i < headers.size(); i++) archive[headers[i] + HostOsField] = MsdosHostOs;
+    SetHeaderCrcs(&archive);
     Extracted x = ExtractInto(archive, "dos");
     EXPECT_EQ(0, x.result) << x.message;
     EXPECT_EQ(std::vector<std::string>({"readme.txt", "Data.bin"}), x.names);

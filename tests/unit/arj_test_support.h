@@ -4,6 +4,7 @@
 #pragma once
 
 #include "arj/archive_reader.h"
+#include "arj/arj_format.h"
 #include "tests/unit/sandbox.h"
 
 #include <stdint.h>
@@ -28,6 +29,34 @@ inline Bytes Le(uint64_t value, int bytes) {
     Bytes b;
     for (int i = 0; i < bytes; i++) b += (char)(value >> (8 * i));
     return b;
+}
+
+// A little-endian number of count bytes.
+inline uint32_t ReadLe(const Bytes& bytes, size_t at, int count = 4) {
+    uint32_t value = 0;
+    while (count--) value = value << 8 | (uint8_t)bytes.at(at + count);
+    return value;
+}
+
+// Where the basic headers of an archive without extended headers start, the
+// main header's first; *end: where the end-of-archive header starts.
+inline std::vector<size_t> BasicHeaders(const Bytes& archive, size_t* end = nullptr) {
+    std::vector<size_t> found;
+    size_t h = 0;
+    while (uint32_t size = ReadLe(archive, h + 2, 2)) {
+        found.push_back(h + 4);
+        h += 10 + size + (found.size() > 1 ? ReadLe(archive, h + 4 + CompressedSizeField) : 0);
+    }
+    if (end) *end = h;
+    return found;
+}
+
+// Sets the header CRCs right again after a test changed fields.
+inline void SetHeaderCrcs(Bytes* archive) {
+    for (size_t at : BasicHeaders(*archive)) {
+        uint32_t size = ReadLe(*archive, at - 2, 2);
+        archive->replace(at + size, 4, Le(Crc(archive->substr(at, size)), 4));
+    }
 }
 
 // Id, size, basic header, its CRC, extended headers (CRCs unchecked), 0.

@@ -1,11 +1,7 @@
 // Tests of vantorel-pack build: what it refuses, and the packages it writes.
-#include "arj/crc32.h"
 #include "script/package_layout.h"
+#include "tests/unit/arj_test_support.h"
 #include "tests/unit/pack_runner.h"
-#include "tools/pack/arj_writer.h"
-#include "tools/pack/package_file.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -18,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+using namespace arj_test;
 
 const char GoodScript[] = "Title (\"Demo\");\r\nNumFiles (2);\r\n"
                           "MoveFile (\"a.txt\", \"%t\\a.txt\");\r\n"
@@ -57,63 +55,12 @@ class PackBuild : public ::testing::Test {
     std::string dir;
 };
 
-uint32_t Read16(const std::string& bytes, size_t at) {
-    return (uint8_t)bytes.at(at) | (uint32_t)(uint8_t)bytes.at(at + 1) << 8;
-}
-uint32_t Read32(const std::string& bytes, size_t at) {
-    return Read16(bytes, at) | Read16(bytes, at + 2) << 16;
-}
-
-struct Entry {
-    std::string name;
-    uint32_t method, hostOs, fileType, minVersion, timeStamp, mode, originalSize, crc;
-    std::string data; // as stored
-};
-
-// Walks the headers of an archive; every header's CRC must match.
-std::vector<Entry> ReadArchive(const std::string& archive, std::string* mainName) {
-    BuildCrcTable();
-    std::vector<Entry> entries;
-    size_t at = 0;
-    for (bool main = true;; main = false) {
-        EXPECT_EQ(0xEA60u, Read16(archive, at)) << "header id at " << at;
-        uint32_t size = Read16(archive, at + 2);
-        if (size == 0) {
-            EXPECT_FALSE(main) << "the first header must not end the archive";
-            EXPECT_EQ(at + 4, archive.size()) << "nothing behind the end header";
-            return entries;
-        }
-        std::string basic = archive.substr(at + 4, size);
-        EXPECT_EQ(Crc32(basic.data(), basic.size()), Read32(archive, at + 4 + size));
-        EXPECT_EQ(0u, Read16(archive, at + 8 + size)) << "no extended headers";
-        at += 10 + size;
-        Entry e = {basic.c_str() + (uint8_t)basic[0],
-                   (uint8_t)basic[5],
-                   (uint8_t)basic[3],
-                   (uint8_t)basic[6],
-                   (uint8_t)basic[2],
-                   Read32(basic, 8),
-                   Read16(basic, 26),
-                   Read32(basic, 16),
-                   Read32(basic, 20),
-                   ""};
-        if (main) {
-            *mainName = e.name;
-            EXPECT_EQ(2u, e.fileType);
-            continue;
-        }
-        e.data = archive.substr(at, Read32(basic, 12));
-        at += e.data.size();
-        entries.push_back(e);
-    }
-}
-
 TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     ASSERT_TRUE(WriteWholeFile(Path("short.exe"), std::string(PackageDataOffset - 1, 'M')));
     ASSERT_TRUE(WriteWholeFile(Path("long.exe"), std::string(PackageDataOffset + 1, 'M')));
     ASSERT_TRUE(WriteWholeFile(Path("empty.txt"), ""));
     ASSERT_TRUE(WriteWholeFile(Path("junk.arj"), "PK\3\4 not an ARJ archive at all"));
-    std::string good = MakeStoredArchive("x.arj", {{"a.txt", "data", DosTime(0)}});
+    std::string good = Archive({Stored("a.txt", "data")});
     std::string badCrc = good;
     badCrc[10] ^= 1; // inside the main header's basic header
     ASSERT_TRUE(WriteWholeFile(Path("crc.arj"), badCrc));
@@ -123,7 +70,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     huge[3] = (char)(2601 >> 8);
     ASSERT_TRUE(WriteWholeFile(Path("huge.arj"), huge));
     ASSERT_TRUE(WriteWholeFile(Path("cut.arj"), good.substr(0, 20)));
-    std::string damaged = MakeStoredArchive("x.arj", {{"a.txt", "data", 0}, {"b.bin", "d", 0}});
+    std::string damaged = Archive({Stored("a.txt", "data"), Stored("b.bin", "d")});
     damaged[damaged.find("data")] ^= 1; // the installer would not install a.txt
     ASSERT_TRUE(WriteWholeFile(Path("damaged.arj"), damaged));
     ASSERT_TRUE(WriteWholeFile(Path("A.TXT"), "one"));
@@ -229,31 +176,40 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
         ASSERT_TRUE(ReadWholeFile(Path("setup.exe"), &package));
         if (first.empty()) first = package;
         EXPECT_TRUE(r.options != " -j 1" || first == package) << "as with one per core";
-        ASSERT_EQ(script.size(), Read32(package, PackageDataOffset));
+        ASSERT_EQ(script.size(), ReadLe(package, PackageDataOffset));
         EXPECT_EQ(script, package.substr(PackageDataOffset + 4, script.size()));
-        size_t archiveAt = PackageDataOffset + 8 + script.size();
+        size_t archiveAt = PackageDataOffset + 8 + script.size(), end;
         std::string archive = package.substr(archiveAt);
-        EXPECT_EQ(archive.size(), Read32(package, archiveAt - 4));
+        EXPECT_EQ(archive.size(), ReadLe(package, archiveAt - 4));
 
-        std::string mainName;
-        std::vector<Entry> entries = ReadArchive(archive, &mainName);
-        EXPECT_EQ("setup.arj", mainName);
-        ASSERT_EQ(4u, entries.size());
-        for (size_t i = 0; i < entries.size(); i++) {
-            const Entry& e = entries[i];
-            EXPECT_EQ(files[i].name, e.name) << "base name, case kept";
-            uint32_t method = files[i].shrinks ? r.method : 0;
-            EXPECT_EQ(method, e.method) << e.name;
-            EXPECT_TRUE(method != 0 || files[i].data == e.data) << e.name;
-            EXPECT_EQ(files[i].data.size(), e.originalSize);
-            EXPECT_EQ(Crc32(files[i].data.data(), files[i].data.size()), e.crc) << e.name;
-            EXPECT_EQ(2u, e.hostOs) << "names used as stored";
-            EXPECT_EQ(0u, e.fileType) << "binary: bytes written unchanged";
-            EXPECT_LE(e.minVersion, 3u) << "the installer skips entries needing more";
-            EXPECT_EQ(1600000000u, e.timeStamp) << "Unix time, as arj writes for Unix";
-            EXPECT_EQ(i == 1 ? 010751u : 010644u, e.mode) << e.name;
+        std::vector<size_t> headers = BasicHeaders(archive, &end);
+        EXPECT_EQ(archive.size(), end + 4) << "nothing behind the end header";
+        ASSERT_EQ(5u, headers.size());
+        EXPECT_STREQ("setup.arj", archive.c_str() + headers[0] + archive[headers[0]]);
+        EXPECT_EQ(MainHeaderType, archive[headers[0] + FileTypeField]);
+        for (size_t i = 0; i < headers.size(); i++) {
+            size_t at = headers[i], size = ReadLe(archive, at - 2, 2);
+            EXPECT_EQ(ArjHeaderId, ReadLe(archive, at - 4, 2));
+            EXPECT_EQ(Crc(archive.substr(at, size)), ReadLe(archive, at + size));
+            EXPECT_EQ(0u, ReadLe(archive, at + size + 4, 2)) << "no extended headers";
+            if (i == 0) continue;
+            const auto& f = files[i - 1];
+            auto field = [&](int offset, int bytes) { return ReadLe(archive, at + offset, bytes); };
+            EXPECT_STREQ(f.name, archive.c_str() + at + archive[at]) << "base name, case kept";
+            uint32_t method = f.shrinks ? r.method : 0, stored = field(CompressedSizeField, 4);
+            EXPECT_EQ(method, field(MethodField, 1)) << f.name;
+            EXPECT_TRUE(method != 0 || archive.substr(at + size + 6, stored) == f.data);
+            EXPECT_EQ(f.data.size(), field(OriginalSizeField, 4));
+            EXPECT_EQ(Crc(f.data), field(FileCrcField, 4)) << f.name;
+            EXPECT_EQ(UnixHostOs, field(HostOsField, 1)) << "names used as stored";
+            EXPECT_EQ(BinaryFile, field(FileTypeField, 1)) << "bytes written unchanged";
+            EXPECT_LE(field(MinVersionField, 1), MaxMinVersion) << "else the installer skips it";
+            EXPECT_EQ(1600000000u, field(TimeStampField, 4)) << "Unix time, as arj writes";
+            EXPECT_EQ(i == 2 ? 010751u : 010644u, field(FileModeField, 2)) << f.name;
+            if (i == 2) {
+                EXPECT_GT(r.method ? binary.size() / 4 : binary.size() + 1, stored);
+            }
         }
-        EXPECT_GT(r.method ? binary.size() / 4 : binary.size() + 1, entries[1].data.size());
 
         // The installer's own reader takes the archive back to the same files.
         ASSERT_EQ(0, system(("rm -rf " + Path("out") + " && mkdir " + Path("out")).c_str()));

@@ -21,6 +21,20 @@
 #include <string>
 #include <vector>
 
+// Records as Name|I:2|T:text, the reader's and the publisher's mirror's alike.
+template <class Argument> std::string ArgumentText(const Argument& a) {
+    return a.type == ArgumentType::Integer ? "|I:" + std::to_string(a.intValue)
+                                           : "|T:" + std::string(a.text);
+}
+inline std::vector<std::string> RecordLines() {
+    std::vector<std::string> out;
+    for (const CommandRecord* r = commandList.head; r; r = r->next) {
+        out.push_back(r->name);
+        for (int i = 0; i < CountArguments(r); i++) out.back() += ArgumentText(r->arguments[i]);
+    }
+    return out;
+}
+
 struct Sandbox {
     std::string root;
     Sandbox() {

@@ -3,9 +3,8 @@
 #include "script/command_records.h"
 #include "script/package_layout.h"
 #include "script/script_reader.h"
+#include "tests/unit/sandbox.h"
 #include "tools/pack/package_file.h"
-
-#include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <unistd.h>
@@ -15,26 +14,10 @@
 
 namespace {
 
-// The records of a parsed script as log-style text, one per record:
-// Name|I:2|T:text|...
-std::vector<std::string> Records() {
-    std::vector<std::string> out;
-    for (const CommandRecord* r = commandList.head; r; r = r->next) {
-        std::string line = r->name;
-        for (int i = 0; i < CountArguments(r); i++) {
-            const CommandArgument& a = r->arguments[i];
-            line += a.type == ArgumentType::Integer ? "|I:" + std::to_string(a.intValue)
-                                                    : "|T:" + std::string(a.text);
-        }
-        out.push_back(line);
-    }
-    return out;
-}
-
 std::vector<std::string> Parse(const std::string& script, int expected = 0) {
     FreeCommandList();
     EXPECT_EQ(expected, ParseScriptText(script.data(), (uint32_t)script.size())) << script;
-    std::vector<std::string> out = Records();
+    std::vector<std::string> out = RecordLines();
     FreeCommandList();
     return out;
 }
@@ -128,7 +111,7 @@ std::string WritePackage(const std::string& script, bool truncate = false) {
 TEST(ScriptReader, ReadsThePackageBehindTheImage) {
     std::string path = WritePackage("Title(\"Demo\");\r\nNumFiles(2);\r\n");
     ASSERT_EQ(0, ParseScript(path.c_str()));
-    EXPECT_EQ(Lines({"Title|T:Demo", "NumFiles|I:2"}), Records());
+    EXPECT_EQ(Lines({"Title|T:Demo", "NumFiles|I:2"}), RecordLines());
     FreeCommandList();
     unlink(path.c_str());
 

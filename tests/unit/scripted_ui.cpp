@@ -32,11 +32,6 @@ void UiSetStatusText(const char* text) {
 
 void UiSetProgress(int percent) {
     scriptedUi.progress.push_back(percent);
-    Note("SetProgress(" + std::to_string(percent) + ")");
-}
-
-void UiSetProgressRange(int low, int high) {
-    Note("SetProgressRange(" + std::to_string(low) + "," + std::to_string(high) + ")");
 }
 
 void UiShowInfo(const char* text) {
@@ -60,42 +55,31 @@ void UiShowAbout(const char* text) {
     Note("ShowAbout(" + std::string(text) + ")");
 }
 
+void UiSetCancelCaption(const char* text) {
+    Note("SetCancelCaption(" + std::string(text) + ")");
+}
+
 void UiGetTargetText(char* buffer) {
     snprintf(buffer, UiTextSize, "%s", scriptedUi.targetText.c_str());
-    Note("GetTargetText()");
 }
 
 void UiSetTargetText(const char* text) {
     scriptedUi.targetText = text;
-    Note("SetTargetText(" + std::string(text) + ")");
 }
 
-void UiSetControlEnabled(int control, int enabled) {
-    Note("SetControlEnabled(" + std::to_string(control) + "," + std::to_string(enabled) + ")");
-}
-
-void UiFocusControl(int control) {
-    Note("FocusControl(" + std::to_string(control) + ")");
-}
-void UiSetCancelCaption(const char* text) {
-    Note("SetCancelCaption(" + std::string(text) + ")");
-}
-void UiBringToFront(void) {
-    Note("BringToFront()");
-}
-
-void UiCloseDialog(void) {
-    Note("CloseDialog()");
-}
+// What only the window shows.
+void UiSetProgressRange(int, int) {}
+void UiSetControlEnabled(int, int) {}
+void UiFocusControl(int) {}
+void UiBringToFront(void) {}
+void UiCloseDialog(void) {}
 
 void UiRunDialog(void) {
-    Note("RunDialog()");
     OnInit(); // as the dialog does when it is created
     if (scriptedUi.dialog) scriptedUi.dialog();
 }
 
-int UiBrowseForFolder(const char* title, char* buffer) {
-    Note("BrowseForFolder(" + std::string(title) + ")");
+int UiBrowseForFolder(const char*, char* buffer) {
     if (scriptedUi.browseResults.empty()) return 0; // closed without a choice
     snprintf(buffer, UiTextSize, "%s", scriptedUi.browseResults.front().c_str());
     scriptedUi.browseResults.pop_front();

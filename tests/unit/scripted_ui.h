@@ -8,7 +8,7 @@
 #include <vector>
 
 struct ScriptedUi {
-    std::vector<std::string> calls;        // "SetStatusText(text)", "SetProgress(25)", ...
+    std::vector<std::string> calls;        // "SetStatusText(text)", "AskYesNo(text)", ...
     std::vector<int> progress;             // every SetProgress value, in order
     std::deque<int> yesNoAnswers;          // AskYesNo answers; Yes when empty
     std::deque<std::string> browseResults; // folders chosen; none: the user cancels

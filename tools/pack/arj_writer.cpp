@@ -1,17 +1,14 @@
-// arj_writer.cpp: writes ARJ archives of stored files and checks an archive's first header.
+// arj_writer.cpp: writes ARJ headers and checks an archive's first header.
 #include "tools/pack/arj_writer.h"
 
 #include "arj/arj_format.h"
 #include "arj/crc32.h"
-
-#include <time.h>
 
 namespace {
 
 enum : uint32_t {
     ArchiverVersion = 11, // as written by ARJ 2.7x and later
     MinVersion = 1,       // what the archiver writes for every method
-    UnixRegularFile = 0100644,
     UnixFileTypeBits = 0170000,
     UnixPermissionBits = 07777,
 };
@@ -106,22 +103,6 @@ uint32_t ArjFileMode(mode_t mode) {
     return (mode & UnixFileTypeBits) >> 3 | (mode & UnixPermissionBits);
 }
 
-std::string MakeStoredArchive(const std::string& archiveName, const std::vector<ArjFile>& files) {
-    BuildCrcTable();
-    uint32_t newest = DosTime(0);
-    for (const ArjFile& file : files)
-        if (file.dosTime > newest) newest = file.dosTime;
-    std::string out = Header({StoredMethod, MainHeaderType, newest, 0, 0, 0, 0}, archiveName);
-    for (const ArjFile& file : files) {
-        uint32_t size = (uint32_t)file.data.size();
-        uint32_t crc = Crc32(file.data.data(), file.data.size());
-        out += Header({StoredMethod, BinaryFile, file.dosTime, size, size, crc, UnixRegularFile},
-                      file.name);
-        out += file.data;
-    }
-    return out + EndHeader();
-}
-
 std::string CheckArchiveStart(const std::string& bytes) {
     BuildCrcTable();
     if (bytes.size() < 4 || Read16(bytes, 0) != ArjHeaderId)
@@ -133,14 +114,4 @@ std::string CheckArchiveStart(const std::string& bytes) {
     if (Crc32(bytes.data() + 4, size) != Read32(bytes, 4 + size))
         return "has a first header whose CRC does not match";
     return "";
-}
-
-uint32_t DosTime(int64_t unixTime) {
-    time_t t = (time_t)unixTime;
-    struct tm local;
-    if (!localtime_r(&t, &local) || local.tm_year < 80) return 1u << 21 | 1u << 16; // 1980-01-01
-    if (local.tm_year > 80 + 127) local.tm_year = 80 + 127;
-    return (uint32_t)(local.tm_year - 80) << 25 | (uint32_t)(local.tm_mon + 1) << 21 |
-           (uint32_t)local.tm_mday << 16 | (uint32_t)local.tm_hour << 11 |
-           (uint32_t)local.tm_min << 5 | (uint32_t)local.tm_sec / 2;
 }
