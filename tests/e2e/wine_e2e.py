@@ -16,9 +16,9 @@ usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
         faults    targets on a full and on a read-only drive, %TEMP% on a full drive
                   (small tmpfs drives: needs root)
         publisher a UTF-8 tree built with MoveFolder, and an installer without files
-        uninstall uninstall.exe /S and with its boxes takes an installation back
-DLLs planted beside the installer and the uninstaller must not load in silent, dialog and
-uninstall; the silent step's installer is signed with osslsigncode.
+Silent and dialog end by uninstall.exe taking the installation back (/S, and its boxes).
+DLLs planted beside the installer and the uninstaller must not load there; the silent
+step's installer is signed with osslsigncode.
 Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
 """
 import argparse
@@ -122,6 +122,9 @@ class Wine:
                 return parts[1], parts[2] if len(parts) > 2 else ""
         return None
 
+    def has_key(self, key):
+        return self.run(["reg", "query", key, self.view], check_rc=False).returncode == 0
+
     def reg(self, *args):
         self.run(["reg"] + list(args) + [self.view, "/f"], check_rc=False)
 
@@ -148,11 +151,18 @@ def arj(folder, archive, method, files, text=False):
                    stderr=subprocess.DEVNULL, timeout=60)
 
 
+def pack(options, *args, quiet=False):
+    """vantorel-pack's output; quiet: it must not warn either."""
+    result = subprocess.run([options.pack] + list(args), capture_output=True, timeout=120)
+    check(result.returncode == 0, f"vantorel-pack {' '.join(args)}: {result.stderr.decode()}")
+    check(not quiet or result.stderr == b"",
+          f"vantorel-pack {args[0]} warns: {result.stderr.decode()}")
+    return result.stdout
+
+
 def build(options, out, script, inputs, *switches):
     os.makedirs(os.path.dirname(out), exist_ok=True)
-    result = subprocess.run([options.pack, "build", "-o", out, "--stub", options.stub, script]
-                            + list(switches) + inputs, capture_output=True, timeout=120)
-    check(result.returncode == 0, f"vantorel-pack build failed: {result.stderr.decode()}")
+    pack(options, "build", "-o", out, "--stub", options.stub, script, *switches, *inputs)
 
 
 def make_package(options, folder, files, script, method=None, *switches):
@@ -220,19 +230,23 @@ def step_prefix(options):
     wine.wait_server()
 
 
+UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\E2E Tool"
 FULL_SCRIPT = r"""# Every command of the script language, as a publisher writes it.
 Title ("E2E Tool 1.0");
-NumFiles (4);
+NumFiles (5);
 RootDirectory ("\E2E Tool");
 TargetDirectory ("%p%r");
 Registry (2, "Software\Vantorel E2E", "InstallPath", "%t");
 Registry (1, "Software\Vantorel E2E", "", "default value");
 RegistryInt (2, "Software\Vantorel E2E", "Answer", 42);
 RegistryInt (1, "Software\Vantorel E2E", "Minus", -1);
+Registry (2, "UNINSTALL_KEY", "DisplayName", "E2E Tool");
+Registry (2, "UNINSTALL_KEY", "UninstallString", "%t\uninstall.exe");
 MakeDirectory ("%t\docs");
 MoveFile ("readme.txt", "%t\docs\readme.txt");
 MoveFile ("tool.exe", "%t\tool.exe");
 MoveFile ("data.bin", "%t\data.bin");
+MoveFile ("uninstall.exe", "%t\uninstall.exe");
 Ask ("Create shortcuts?");
     StartMenu ("%t\tool.exe", "E2E Tool", "E2E Tool");
     DesktopIcon ("%t\docs\readme.txt", "E2E Readme");
@@ -240,7 +254,7 @@ EndAsk ();
 Message ("Installed.");
 MoveFile ("notes.txt", "%t\notes.txt");
 Unknown ("passed over");
-""".replace("\n", "\r\n")
+""".replace("\n", "\r\n").replace("UNINSTALL_KEY", UNINSTALL_KEY)
 
 FILE_TIME = 1500000000  # 2017-07-14: what the installed files must keep
 
@@ -261,6 +275,8 @@ def full_package(options, folder):
     arj(src, "files.arj", 1, ["tool.exe"])
     arj(src, "files.arj", 4, ["data.bin"])
     arj(src, "files.arj", 0, ["notes.txt"])
+    shutil.copy(uninstaller(options), src)
+    arj(src, "files.arj", 1, ["uninstall.exe"])
     write(os.path.join(folder, "install.txt"), FULL_SCRIPT.encode())
     # A folder with a blank: the installer's own name then comes quoted on its
     # command line, in front of the arguments.
@@ -288,12 +304,15 @@ def expected_log(target, programs, desktop):
         f'RemoveRegistry (1, "{key}", "");',
         f'RemoveRegistry (2, "{key}", "Answer");',
         f'RemoveRegistry (1, "{key}", "Minus");',
+        f'RemoveRegistry (2, "{UNINSTALL_KEY}", "DisplayName");',
+        f'RemoveRegistry (2, "{UNINSTALL_KEY}", "UninstallString");',
         f'RemoveDirectory ("{target.rsplit(chr(92), 1)[0]}");',
         f'RemoveDirectory ("{target}");',
         f'RemoveDirectory ("{target}\\docs");',
         f'DeleteFile ("{target}\\docs\\readme.txt");',
         f'DeleteFile ("{target}\\tool.exe");',
         f'DeleteFile ("{target}\\data.bin");',
+        f'DeleteFile ("{target}\\uninstall.exe");',
         f'RemoveDirectory ("{programs}\\E2E Tool");',
         f'DeleteFile ("{programs}\\E2E Tool\\E2E Tool.lnk");',
         f'DeleteFile ("{desktop}\\E2E Readme.lnk");',
@@ -333,8 +352,8 @@ def step_silent(options):
             check(os.path.isfile(path), f"{name} not installed")
             expect_equal(data, read(path), f"content of {name}")
             expect_equal(FILE_TIME, int(os.stat(path).st_mtime), f"time of {name}")
-        expect_equal(sorted(["docs", "tool.exe", "data.bin", "notes.txt", "install.log"]),
-                     sorted(os.listdir(target_unix)), "the target folder")
+        product = {"tool.exe", "data.bin", "notes.txt", "uninstall.exe", "install.log"}
+        expect_equal(product | {"docs"}, set(os.listdir(target_unix)), "the target folder")
         expect_equal(temp_before, wine.temp_listing(), "the temporary folder")
 
         key = r"\Software\Vantorel E2E"
@@ -353,6 +372,34 @@ def step_silent(options):
 
         expect_equal(expected_log(target, programs, desktop),
                      read(os.path.join(target_unix, "install.log")), "install.log")
+
+        # uninstall.exe /S, beside planted DLLs, takes it all back but the
+        # user's own file and the folders that hold it.
+        check(listed(wine), "the product is not in Add/Remove Programs")
+        write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")
+        plant(options, target_unix)
+        # By its Windows name, as Add/Remove Programs starts it.
+        expect_equal(0, wine.install(target + r"\uninstall.exe", ["/S"]), "exit code, uninstall")
+        check_nothing_loaded(target_unix, "a silent uninstall")
+        expect_equal(set(), set(os.listdir(target_unix)) & product, "the product's files left")
+        expect_equal(["mine.txt"], os.listdir(os.path.join(target_unix, "docs")), "docs")
+        for link in (programs + r"\E2E Tool", desktop + r"\E2E Readme.lnk"):
+            check(not os.path.exists(wine.unix_path(link)), f"{link} stays")
+        for k in ("HKLM" + key, "HKCU" + key, "HKLM\\" + UNINSTALL_KEY):
+            check(not wine.has_key(k), f"{k} stays")
+        check(not listed(wine), "the product stays in Add/Remove Programs")
+        expect_equal(temp_before, wine.temp_listing(), "the temporary folder after uninstall")
+
+
+def uninstaller(options):
+    path = os.path.join(os.path.dirname(options.stub), "uninstall.exe")
+    if not os.path.isfile(path):
+        raise Skipped(f"{path} not built")
+    return path
+
+
+def listed(wine):
+    return b"E2E Tool" in wine.run(["uninstaller", "--list"]).stdout
 
 
 def free_display():
@@ -433,12 +480,14 @@ def step_dialog(options):
     if not shutil.which("Xvfb") or not shutil.which("xdotool"):
         raise Skipped("Xvfb or xdotool missing")
     folder = fresh_folder(options, "dialog")
+    uninstaller(options)
     # This package's archive is the one vantorel-pack writes itself from files,
     # compressed by its own encoder.
     package = make_package(options, folder, {"app.txt": APP_TEXT},
-                           r'Title ("Vantorel Demo 1.0"); NumFiles (1); RootDirectory ("\Dialog Test");'
-                           r' TargetDirectory ("%p%r"); MakeDirectory ("%t"); Ask ("Copy the '
-                           r'application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();')
+                           r'Title ("Vantorel Demo 1.0"); NumFiles (2); RootDirectory ("\Dialog Test");'
+                           r' TargetDirectory ("%p%r"); MakeDirectory ("%t\docs"); Ask ("Copy the '
+                           r'application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();'
+                           r' MoveFile ("uninstall.exe", "%t\uninstall.exe");', None, "--uninstaller")
     data = read(package)
     archive = PACKAGE_OFFSET + 8 + struct.unpack_from("<I", data, PACKAGE_OFFSET)[0]
     entry = archive + 10 + struct.unpack_from("<H", data, archive + 2)[0]
@@ -479,6 +528,19 @@ def step_dialog(options):
                 keys += [lambda: wait_for(lambda: not windows_named(
                     display, "Browse for Folder"), "the box to close")]
             dialog_install(wine, display, package, target, keys + ["Tab"])  # round to Install
+
+            # The uninstaller's boxes: Enter answers Yes, then closes the report.
+            temp_before = wine.temp_listing()
+            uninstall = wine.start([r"C:\Dialog Test\uninstall.exe"])
+            wait_for(lambda: windows_named(display, "Vantorel"), "the question")
+            press(display, "Return")
+            wait_for(lambda: not os.path.exists(os.path.join(target, "app.txt")), "removal")
+            wait_for(lambda: windows_named(display, "Vantorel"), "the final box")
+            press(display, "Return")
+            expect_equal(0, uninstall.wait(timeout=WINE_TIMEOUT), "exit code of the uninstaller")
+            wine.wait_server()
+            check(not os.path.exists(target), "the installed folders stay after uninstall")
+            expect_equal(temp_before, wine.temp_listing(), "the temporary folder after uninstall")
         finally:
             wine.kill()
         check_nothing_loaded(folder, "a dialog run")
@@ -634,13 +696,6 @@ PUBLISHER_TREE = {
 }
 
 
-def pack(options, *args):
-    result = subprocess.run([options.pack] + list(args), capture_output=True, timeout=60)
-    check(result.returncode == 0, f"vantorel-pack {' '.join(args)}: {result.stderr.decode()}")
-    check(result.stderr == b"", f"vantorel-pack {args[0]} warns: {result.stderr.decode()}")
-    return result.stdout
-
-
 def installed_tree(root):
     """{relative path: bytes, or None for a folder} below root, install.log aside."""
     found = {}
@@ -672,8 +727,8 @@ def step_publisher(options):
     write(os.path.join(folder, "install.txt"), PUBLISHER_SCRIPT.encode())
     package = os.path.join(folder, "setup.exe")
     pack(options, "build", "--werror", "-o", package, "--stub", options.stub,
-         os.path.join(folder, "install.txt"))
-    listing = pack(options, "check", package)
+         os.path.join(folder, "install.txt"), quiet=True)
+    listing = pack(options, "check", package, quiet=True)
     check(b'MoveFile ("caf\xe9.txt", "%t\\caf\xe9.txt");' in listing,
           f"check shows no expanded MoveFile in code page 1252:\n{listing!r}")
     check(b"MoveFolder" not in listing, "the installer was given MoveFolder")
@@ -703,7 +758,7 @@ def registry_only(options, wine, folder):
           b'Registry (1, "Software\\Vantorel E2E Publisher", "Name", "value");\r\n')
     package = os.path.join(folder, "registry.exe")
     pack(options, "build", "-o", package, "--stub", options.stub,
-         os.path.join(folder, "registry.txt"))
+         os.path.join(folder, "registry.txt"), quiet=True)
     key = r"HKCU\Software\Vantorel E2E Publisher"
     wine.reg("delete", key)
     expect_equal(0, wine.install(package, target_arguments(r"C:\E2E Registry Only")),
@@ -806,88 +861,6 @@ def sign(folder, package):
     return signed
 
 
-# ---- the uninstaller ----
-
-UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Uninstall E2E"
-UNINSTALL_SCRIPT = r"""Title ("Uninstall E2E");
-Registry (2, "%s", "DisplayName", "Uninstall E2E");
-Registry (2, "%s", "UninstallString", "%%t\uninstall.exe");
-Registry (1, "Software\Vantorel Uninstall E2E", "Path", "%%t");
-RegistryInt (2, "Software\Vantorel Uninstall E2E", "Answer", 42);
-MakeDirectory ("%%t\docs\data");
-MoveFile ("readme.txt", "%%t\docs\readme.txt");
-MoveFile ("data.bin", "%%t\docs\data\data.bin");
-MoveFile ("tool.exe", "%%t\tool.exe");
-StartMenu ("%%t\tool.exe", "Uninstall E2E", "Uninstall E2E");
-DesktopIcon ("%%t\docs\readme.txt", "Uninstall E2E Readme");
-MoveFile ("uninstall.exe", "%%t\uninstall.exe");
-""" % (UNINSTALL_KEY, UNINSTALL_KEY)
-
-
-def installed_everything(wine, target):
-    """What an install of UNINSTALL_SCRIPT leaves, as names that exist."""
-    paths = [target, wine.folder("Programs") + r"\Uninstall E2E",
-             wine.folder("Desktop") + r"\Uninstall E2E Readme.lnk"]
-    found = [p for p in paths if os.path.exists(wine.unix_path(p))]
-    for key in ("HKLM\\" + UNINSTALL_KEY, r"HKLM\Software\Vantorel Uninstall E2E",
-                r"HKCU\Software\Vantorel Uninstall E2E"):
-        if wine.run(["reg", "query", key, wine.view], check_rc=False).returncode == 0:
-            found.append(key)
-    return found
-
-
-def listed(wine):
-    return b"Uninstall E2E" in wine.run(["uninstaller", "--list"]).stdout
-
-
-def step_uninstall(options):
-    uninstaller = os.path.join(os.path.dirname(options.stub), "uninstall.exe")
-    if not os.path.isfile(uninstaller):
-        raise Skipped(f"{uninstaller} not built")
-    files = {"readme.txt": b"read me\n", "data.bin": bytes(range(256)) * 40, "tool.exe": b"MZ"}
-    package = make_package(options, fresh_folder(options, "uninstall"), files, UNINSTALL_SCRIPT,
-                           None, "--uninstaller")
-    target = r"C:\Uninstall E2E %s\App" % options.arch
-
-    with virtual_display() as display:
-        wine = Wine(options, display)
-        for run in ("all", "user file", "dialog"):
-            shutil.rmtree(os.path.dirname(wine.unix_path(target)), ignore_errors=True)
-            expect_equal(0, wine.install(package, target_arguments(target)), "exit code, install")
-            expect_equal(6, len(installed_everything(wine, target)), "installed")
-            check(listed(wine), "the product is not in Add/Remove Programs")
-            app = wine.unix_path(target)
-            if run == "user file":  # the user's own files, and planted DLLs
-                write(os.path.join(app, "docs", "mine.txt"), b"the user's own")
-                plant(options, app)
-            temp_before = wine.temp_listing()
-            removal = [os.path.join(app, "uninstall.exe")] + ([] if run == "dialog" else ["/S"])
-            if run != "dialog":
-                expect_equal(0, wine.install(removal[0], removal[1:]), "exit code, uninstall")
-            else:
-                # Enter answers Yes, then closes the box that reports the end.
-                uninstall = wine.start(removal)
-                wait_for(lambda: windows_named(display, "Vantorel"), "the question")
-                press(display, "Return")
-                wait_for(lambda: not os.path.exists(os.path.join(app, "tool.exe")), "removal")
-                wait_for(lambda: windows_named(display, "Vantorel"), "the final box")
-                press(display, "Return")
-                expect_equal(0, uninstall.wait(timeout=WINE_TIMEOUT), "exit code, dialog")
-                wine.wait_server()
-            left = installed_everything(wine, target)
-            if run == "user file":
-                check_nothing_loaded(app, "a silent uninstall")
-                expect_equal([target], left, "only the folder of the user's files stays")
-                left = set(os.listdir(app)) & {"tool.exe", "uninstall.exe", "install.log"}
-                expect_equal(set(), left, "the product's files after uninstall")
-                expect_equal(["mine.txt"], os.listdir(os.path.join(app, "docs")), "docs")
-            else:
-                expect_equal([], left, "left after uninstall")
-                check(not os.path.exists(os.path.dirname(app)), "the target's parent stays")
-            check(not listed(wine), "the product stays in Add/Remove Programs")
-            expect_equal(temp_before, wine.temp_listing(), "the temporary folder")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--work", required=True)
@@ -896,7 +869,7 @@ def main():
     parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
     parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults",
-                                         "publisher", "uninstall"])
+                                         "publisher"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")
