@@ -49,6 +49,13 @@ TEST_F(InstallController, CancelAtOnceInstallsNothing) {
     EXPECT_EQ("C:\\Program Files\\Demo", scriptedUi.targetText);
     EXPECT_FALSE(box.Exists("C:\\Program Files\\Demo"));
     EXPECT_TRUE(box.List("C:\\Temp").empty());
+    // A title over 228 characters and an entry name over 241 are cut to fit the status.
+    std::string title(250, 't'), name(300, 'n');
+    WritePackage("Title(\"" + title + "\");", {Stored(name, "x")});
+    EXPECT_EQ(2, RunInstaller("/S /D=C:\\Long")); // no file has a name that long
+    Lines status = ScriptedCalls("SetStatusText");
+    EXPECT_EQ("SetStatusText(" + ("This will install \"" + title).substr(0, 259) + ")", status[1]);
+    EXPECT_EQ("SetStatusText(" + ("Extracting: \"" + name).substr(0, 255) + ")", status[2]);
 }
 
 TEST_F(InstallController, InstallExtractsRunsTheScriptAndCleansUp) {
