@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
-"""stub_image_test.py: reads a built installer stub as Windows would and checks its image.
+"""stub_image_test.py: reads a built installer stub or uninstaller as Windows would and
+checks its size, machine, sections, imports (known DLLs only) and resources.
 
-The size, the machine, the subsystem, the sections, the imports (protected
-system DLLs only) and the resources: dialog template 102, icon 101 and the
-manifest. The uninstaller the same way, without a dialog.
-
-usage: stub_image_test.py STUB (i686|x86-64) ICON_SCRIPT
-Exit code 77 when the stub has not been built: skipped.
+usage: stub_image_test.py STUB (i686|x86-64) ICON_SCRIPT   (exit code 77: not built, skipped)
 """
 import os
 import struct

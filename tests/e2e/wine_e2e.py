@@ -1,25 +1,14 @@
 #!/usr/bin/env python3
 """wine_e2e.py: end-to-end tests of the installer stubs under Wine.
 
-The i686 stub (the one we ship) runs under wine32, the x86-64 one under wine64,
-in one private prefix. Packages are made by vantorel-pack build from files
-written here (archived by the arj archiver or by the tool itself); each run is
-judged by what it leaves: files and their times, registry values, shortcuts,
-install.log, the temporary folder, and the exit code.
+The i686 stub runs under wine32, the x86-64 one under wine64, in one private
+prefix, on packages that vantorel-pack builds from files written here. Each
+run is judged by what it leaves: files and their times, registry values,
+shortcuts, install.log, the temporary folder, planted DLLs, the exit code.
 
 usage: wine_e2e.py --work DIR --pack VANTOREL_PACK --stub STUB --arch ARCH STEP
-  STEP: prefix    make the Wine prefix (once per test run)
-        silent    a silent install of a full script
-        dialog    the dialog under Xvfb, driven by keys (--screenshot FILE keeps a picture)
-        failures  damaged and truncated packages, an unparsable script, a failed entry,
-                  a missing file
-        faults    targets on a full and on a read-only drive, %TEMP% on a full drive
-                  (small tmpfs drives: needs root)
-        publisher a UTF-8 tree built with MoveFolder, and an installer without files
-Silent and dialog end by uninstall.exe taking the installation back (/S, and its boxes).
-DLLs planted beside the installer and the uninstaller must not load there; the silent
-step's installer is signed with osslsigncode.
-Exit code 77 when wine, arj, the stub, Xvfb (dialog) or mounting (faults) is missing: skipped.
+(STEP: prefix first, then any step_ function below; faults mounts tmpfs drives
+and needs root.) Exit code 77 when a tool the step needs is missing: skipped.
 """
 import argparse
 import contextlib
@@ -64,11 +53,9 @@ class Wine:
         # The registry view of the stub's own kind of process.
         self.view = "/reg:32" if options.arch == "i686" else "/reg:64"
         self.env = dict(os.environ)
-        # No Mono or Gecko prompts; no winemenubuilder, which would put menu
-        # entries for the test's shortcuts into the host's desktop and, started
-        # in the installer's current folder, keep that folder from being removed.
-        # Every step runs with Wine told to prefer, as Windows does for DLLs
-        # that are not known ones, a DLL in the program's folder (see plant).
+        # No Mono or Gecko prompts; no winemenubuilder (it would put the test's
+        # shortcuts on the host's desktop and hold the installer's current folder).
+        # DLLs in the program's folder preferred, as Windows does (see plant).
         self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;" +
                         ",".join(PLANTED) + "=n,b")
@@ -402,26 +389,22 @@ def listed(wine):
     return b"E2E Tool" in wine.run(["uninstaller", "--list"]).stdout
 
 
-def free_display():
-    for number in range(90, 140):
-        if not os.path.exists(f"/tmp/.X{number}-lock") and \
-                not os.path.exists(f"/tmp/.X11-unix/X{number}"):
-            return f":{number}"
-    raise Failure("no free X display number")
-
-
 @contextlib.contextmanager
 def virtual_display():
     """An Xvfb display of our own for the duration, or None without Xvfb."""
     if not shutil.which("Xvfb"):
         yield None
         return
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ready, told = os.pipe()  # Xvfb writes its display number there once it listens
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "800x600x24",
+                             "-nolisten", "tcp"], pass_fds=[told], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(told)
     try:
-        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"), "Xvfb", 30)
-        yield display
+        with os.fdopen(ready) as pipe:
+            number = pipe.readline().strip()
+        check(number.isdigit(), "Xvfb did not start")
+        yield ":" + number
     finally:
         xvfb.send_signal(signal.SIGTERM)
         xvfb.wait(timeout=30)
@@ -488,10 +471,7 @@ def step_dialog(options):
                            r' TargetDirectory ("%p%r"); MakeDirectory ("%t\docs"); Ask ("Copy the '
                            r'application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();'
                            r' MoveFile ("uninstall.exe", "%t\uninstall.exe");', None, "--uninstaller")
-    data = read(package)
-    archive = PACKAGE_OFFSET + 8 + struct.unpack_from("<I", data, PACKAGE_OFFSET)[0]
-    entry = archive + 10 + struct.unpack_from("<H", data, archive + 2)[0]
-    expect_equal(1, data[entry + 4 + 5], "the method of the entry that our encoder wrote")
+    expect_equal(b"1", pack(options, "list", package).split()[7], "our encoder's method")
     plant(options, folder)
 
     with virtual_display() as display:
@@ -700,14 +680,12 @@ def installed_tree(root):
     """{relative path: bytes, or None for a folder} below root, install.log aside."""
     found = {}
     for folder, folders, files in os.walk(root):
-        relative = os.path.relpath(folder, root)
-        for name in folders:
-            if not os.listdir(os.path.join(folder, name)):
-                found[os.path.normpath(os.path.join(relative, name)) + "/"] = None
-        for name in files:
-            path = os.path.normpath(os.path.join(relative, name))
-            if path != "install.log":
-                found[path] = read(os.path.join(folder, name))
+        for path in (os.path.join(folder, name) for name in folders + files):
+            name = os.path.relpath(path, root)
+            if os.path.isfile(path) and name != "install.log":
+                found[name] = read(path)
+            elif os.path.isdir(path) and not os.listdir(path):
+                found[name + "/"] = None
     return found
 
 
@@ -824,8 +802,8 @@ def plant(options, folder):
     """Puts the fake DLLs beside a program that is about to run."""
     source, fake = os.path.join(folder, "fake.c"), os.path.join(folder, "fake.bin")
     write(source, FAKE_DLL.encode())
-    compiler = ("i686" if options.arch == "i686" else "x86_64") + "-w64-mingw32-gcc"
-    subprocess.run([compiler, "-shared", "-s", "-o", fake, source], check=True, timeout=120)
+    subprocess.run([windows_compiler(options), "-shared", "-s", "-o", fake, source], check=True,
+                   timeout=120)
     for name in PLANTED:
         shutil.copy(fake, os.path.join(folder, name + ".dll"))
 
