@@ -3,31 +3,33 @@
 
 #include "tools/pack/package_file.h"
 
-#include <stdio.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <string>
 
 struct PackRun {
     int exitCode;
     std::string out; // stdout, then stderr behind "--stderr--"
+    bool operator==(const PackRun& o) const { return exitCode == o.exitCode && out == o.out; }
 };
+inline void PrintTo(const PackRun& run, std::ostream* os) {
+    *os << "exit code " << run.exitCode << ": " << run.out;
+}
+
+inline std::string TakeFile(const std::string& path) {
+    std::string bytes;
+    ReadWholeFile(path, &bytes);
+    unlink(path.c_str());
+    return bytes;
+}
 
 inline PackRun RunPack(const std::string& arguments) {
-    // stderr goes to a file of this process's own (tests run in parallel).
-    std::string errPath = "/tmp/vantorel-pack-err-" + std::to_string(getpid());
-    std::string command = std::string(VANTOREL_PACK) + " " + arguments + " 2>" + errPath;
-    FILE* pipe = popen(command.c_str(), "r");
-    PackRun run{-1, ""};
-    char block[4096];
-    size_t got;
-    while ((got = fread(block, 1, sizeof block, pipe)) > 0) run.out.append(block, got);
-    int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::string err;
-    ReadWholeFile(errPath, &err);
-    unlink(errPath.c_str());
-    run.out += "--stderr--" + err;
-    return run;
+    // Output goes to files of this process's own (tests run in parallel).
+    std::string out = "/tmp/vantorel-pack-out-" + std::to_string(getpid()), err = out + "-err";
+    int status = system((VANTOREL_PACK " " + arguments + " >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            TakeFile(out) + "--stderr--" + TakeFile(err)};
 }
