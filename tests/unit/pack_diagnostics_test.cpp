@@ -10,32 +10,6 @@
 
 namespace {
 
-MappedText AsIs(const std::string& bytes) {
-    MappedText text{bytes, {}};
-    for (uint32_t i = 0; i < bytes.size(); i++) text.origin.push_back(i);
-    return text;
-}
-
-std::vector<std::string> ReaderRecords(const std::string& script, int* result) {
-    *result = ParseScriptText(script.data(), (uint32_t)script.size());
-    std::vector<std::string> out = RecordLines();
-    FreeCommandList();
-    return out;
-}
-
-std::vector<std::string> MirrorRecords(const std::string& script, bool* refused) {
-    Diagnostics ignored;
-    ParsedScript parsed = ParseScriptForDiagnostics(AsIs(script), script.size(), &ignored);
-    std::vector<std::string> out;
-    *refused = false;
-    for (const ParsedStatement& st : parsed.statements) {
-        if (st.refused) *refused = true;
-        out.push_back(st.name);
-        for (const ParsedArgument& a : st.arguments) out.back() += ArgumentText(a);
-    }
-    return out;
-}
-
 TEST(PackDiagnostics, CutsScriptsAsTheReaderDoes) {
     std::vector<std::string> scripts = {"Message(\"Say \\\"hi there\\\" now\");",
                                         "Num Files (5);Value(1 2);",
@@ -60,21 +34,23 @@ TEST(PackDiagnostics, CutsScriptsAsTheReaderDoes) {
         scripts.push_back(script);
     }
     for (const std::string& script : scripts) {
-        int result;
-        bool refused;
-        std::vector<std::string> reader = ReaderRecords(script, &result);
-        std::vector<std::string> mirror = MirrorRecords(script, &refused);
+        int result = ParseScriptText(script.data(), (uint32_t)script.size());
+        std::vector<std::string> reader = RecordLines(), mirror;
+        FreeCommandList();
+        Diagnostics ignored; // and so the origins that place them
+        ParsedScript parsed = ParseScriptForDiagnostics({script, {}}, script.size(), &ignored);
+        bool refused = false;
+        for (const ParsedStatement& st : parsed.statements) {
+            refused |= st.refused;
+            mirror.push_back(st.name);
+            for (const ParsedArgument& a : st.arguments) mirror.back() += ArgumentText(a);
+        }
         EXPECT_EQ(result != 0, refused) << script;
         if (result == 0) {
             EXPECT_EQ(reader, mirror) << script;
         }
     }
 }
-
-struct Expected {
-    const char* place; // LINE:COLUMN: class
-    const char* words; // part of the message
-};
 
 // As build reports them, with the characters the code page lacks.
 std::vector<Diagnostic> Diagnose(const std::string& script,
@@ -95,7 +71,7 @@ TEST(PackDiagnostics, NamesEachProblemWhereItIs) {
     const std::string longPath(240, 'p');
     struct Case {
         std::string script;
-        std::vector<Expected> expected;
+        std::vector<std::pair<std::string, std::string>> expected; // LINE:COLUMN: class, words
     } cases[] = {
         {"Title (\"x\");\r\nMoveFlie (\"a.txt\", \"%t\\a\");",
          {{"2:1: warning", "'MoveFlie': the installer passes it over; did you mean 'MoveFile'?"}}},
@@ -152,8 +128,8 @@ TEST(PackDiagnostics, NamesEachProblemWhereItIs) {
             SourcePosition at = PositionOf(c.script, found[i].offset);
             std::string place = std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
                                 (found[i].severity == Severity::Error ? "error" : "warning");
-            EXPECT_EQ(c.expected[i].place, place) << c.script << "\n" << found[i].message;
-            EXPECT_NE(std::string::npos, found[i].message.find(c.expected[i].words))
+            EXPECT_EQ(c.expected[i].first, place) << c.script << "\n" << found[i].message;
+            EXPECT_NE(std::string::npos, found[i].message.find(c.expected[i].second))
                 << found[i].message;
         }
     }
@@ -165,17 +141,14 @@ TEST(PackDiagnostics, SoundScriptsStaySilent) {
     ASSERT_TRUE(ReadWholeFile(VANTOREL_SOURCE_DIR "/demo/install.txt", &demo));
     size_t example = readme.find("```\n", readme.find("\nExample:\n")) + 4;
     std::string readmeExample = readme.substr(example, readme.find("```", example) - example);
-    const std::string shortExample =
-        "Title(\"Example Tool\");MakeDirectory(\"%t\");"
-        "MoveFile(\"tool.exe\",\"%t\\tool.exe\");Registry(2,\"Software\\"
-        "Example\",\"Path\",\"%t\");DesktopIcon(\"%t\\tool.exe\",\"Example "
-        "Tool\");";
-    const std::vector<std::string> demoFiles = {"readme.txt", "hello.exe", "uninstall.exe"};
-    const std::vector<std::string> exampleFiles = {"readme.txt", "tool.exe", "uninstall.exe"};
-    EXPECT_EQ(0u, Diagnose(readmeExample, &exampleFiles).size()) << readmeExample;
-    EXPECT_EQ(0u, Diagnose(demo, &demoFiles).size());
-    const std::vector<std::string> tool = {"tool.exe"};
-    EXPECT_EQ(0u, Diagnose(shortExample, &tool).size());
+    const std::pair<std::string, std::vector<std::string>> sound[] = {
+        {readmeExample, {"readme.txt", "tool.exe", "uninstall.exe"}},
+        {demo, {"readme.txt", "hello.exe", "uninstall.exe"}},
+        {"Title(\"Example Tool\");MakeDirectory(\"%t\");MoveFile(\"tool.exe\",\"%t\\tool.exe\");"
+         "Registry(2,\"Software\\Example\",\"Path\",\"%t\");DesktopIcon(\"%t\\tool.exe\","
+         "\"Example Tool\");",
+         {"tool.exe"}}};
+    for (const auto& s : sound) EXPECT_EQ(0u, Diagnose(s.first, &s.second).size()) << s.first;
 }
 
 TEST(PackCodePage, ConvertsUtf8AndLeavesOtherBytesAlone) {
@@ -200,8 +173,7 @@ TEST(PackCodePage, ConvertsUtf8AndLeavesOtherBytesAlone) {
         EXPECT_EQ(c.source.find("comment") != std::string::npos ? 1u : 0u, failures.size());
         EXPECT_EQ(c.source.find("\xEF\xBB\xBF") == 0 ? 3u : 0u, text.origin[0]);
     }
-    CodePage none;
-    EXPECT_NE("", none.Open(437)) << "an OEM code page is no ANSI code page";
+    EXPECT_NE("", CodePage().Open(437)) << "an OEM code page is no ANSI code page";
 }
 
 } // namespace
