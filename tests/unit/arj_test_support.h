@@ -1,6 +1,5 @@
-// arj_test_support.h: archives for the extraction tests, made by hand or by
-// the arj archiver from files the test writes, and small encoders for
-// hand-made compressed streams.
+// arj_test_support.h: archives made by hand or by the arj archiver from files
+// the test writes, and small encoders for hand-made compressed streams.
 #pragma once
 
 #include "arj/archive_reader.h"
@@ -31,7 +30,6 @@ inline Bytes Le(uint64_t value, int bytes) {
     return b;
 }
 
-// A little-endian number of count bytes.
 inline uint32_t ReadLe(const Bytes& bytes, size_t at, int count = 4) {
     uint32_t value = 0;
     while (count--) value = value << 8 | (uint8_t)bytes.at(at + count);
@@ -49,14 +47,6 @@ inline std::vector<size_t> BasicHeaders(const Bytes& archive, size_t* end = null
     }
     if (end) *end = h;
     return found;
-}
-
-// Sets the header CRCs right again after a test changed fields.
-inline void SetHeaderCrcs(Bytes* archive) {
-    for (size_t at : BasicHeaders(*archive)) {
-        uint32_t size = ReadLe(*archive, at - 2, 2);
-        archive->replace(at + size, 4, Le(Crc(archive->substr(at, size)), 4));
-    }
 }
 
 // Id, size, basic header, its CRC, extended headers (CRCs unchecked), 0.
@@ -85,14 +75,8 @@ inline Entry Stored(const std::string& name, const Bytes& data) {
 }
 
 inline Bytes BasicHeader(const Entry& e) {
-    Bytes b = {30,
-               (char)e.version,
-               (char)e.minVersion,
-               (char)e.hostOs,
-               (char)e.flags,
-               (char)e.method,
-               (char)e.fileType,
-               0};
+    Bytes b = {30, (char)e.version, (char)e.minVersion, (char)e.hostOs};
+    b += {(char)e.flags, (char)e.method, (char)e.fileType, 0};
     b += Le(e.time, 4);
     b += Le((uint32_t)(e.compressedSize < 0 ? e.data.size() : e.compressedSize), 4);
     b += Le((uint32_t)(e.originalSize < 0 ? e.original.size() : e.originalSize), 4);
@@ -136,6 +120,18 @@ inline Extracted Extract(const Sandbox& box, const Bytes& package,
     x.result = ExtractArchive(path, NoteEntry, &x, message);
     x.message = message;
     return x;
+}
+
+// Bytes from a small alphabet compress; from all 256 they do not; -1 draws
+// a few values with falling odds.
+inline Bytes Pseudo(size_t size, uint32_t seed, int alphabet = 256) {
+    Bytes b(size, '\0');
+    for (char& c : b) {
+        seed = seed * 1103515245u + 12345u;
+        c = (char)(alphabet == 256 ? seed >> 16 : 'a' + (seed >> 16) % alphabet);
+        if (alphabet < 0) c = (char)(__builtin_ctz(seed >> 8 | 1u << 23) * 11); // 2^-(k+1) each
+    }
+    return b;
 }
 
 inline bool HaveArj() {
@@ -236,13 +232,10 @@ inline void PutFixedCode(BitWriter* w, unsigned value, int firstWidth, int maxOn
 }
 inline Bytes EncodeMethod4(const std::vector<Item>& items) {
     BitWriter w;
-    for (const Item& item : items) {
-        if (item.length == 0) {
-            w.Put(item.value, 9);
-            continue;
-        }
-        PutFixedCode(&w, item.length - 2, 0, 7);
-        PutFixedCode(&w, item.value, 9, 4);
+    for (const Item& item : items) { // a literal: length code 0, then the byte
+        PutFixedCode(&w, item.length ? item.length - 2 : 0, 0, 7);
+        if (item.length) PutFixedCode(&w, item.value, 9, 4);
+        if (!item.length) w.Put(item.value, 8);
     }
     return w.bytes;
 }
