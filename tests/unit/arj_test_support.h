@@ -184,39 +184,27 @@ inline Bytes Expand(const std::vector<Item>& items) {
     return out;
 }
 
-// Canonical codes: each length's codes follow the shorter ones, in symbol order.
-inline std::vector<uint32_t> CanonicalCodes(const std::vector<int>& lengths) {
-    std::vector<uint32_t> codes(lengths.size());
-    uint32_t code = 0;
-    for (int length = 1; length <= 16; code <<= 1, length++)
-        for (size_t s = 0; s < lengths.size(); s++)
-            if (lengths[s] == length) codes[s] = code++;
-    return codes;
-}
-
 // Methods 1 to 3: one block whose codes hold every symbol: literal/length
-// 9 bits (8 for lengths 3 and 4), offsets 4 bits (5 for 15 and 16).
+// 9 bits (8 for lengths 3 and 4), offsets 4 bits (5 for 15 and 16). In
+// canonical order the 8-bit codes are 0 and 1 and the 9-bit ones follow from
+// 4; the offset codes are 0 to 14, then 30 and 31.
 inline Bytes EncodeMethod1(const std::vector<Item>& items) {
-    std::vector<int> literal(510, 9), offset(17, 4);
-    literal[256] = literal[257] = 8;
-    offset[15] = offset[16] = 5;
-    std::vector<uint32_t> literalCode = CanonicalCodes(literal),
-                          offsetCode = CanonicalCodes(offset);
     BitWriter w;
     // Pre-code: 4-bit codes for symbol 0 (length 0) and 3 to 17 (lengths 1
     // to 15), so symbol 0 is 0000 and symbol L + 2 is L.
     w.Put((uint32_t)items.size(), 16).Put(18, 5).Put(4, 3).Put(0, 6).Put(0, 2);
     for (int s = 3; s <= 17; s++) w.Put(4, 3);
     w.Put(510, 9);
-    for (int length : literal) w.Put(length, 4);
+    for (int s = 0; s < 510; s++) w.Put(s == 256 || s == 257 ? 8 : 9, 4);
     w.Put(17, 5);
-    for (int length : offset) w.Put(length, 3);
+    for (int c = 0; c < 17; c++) w.Put(c < 15 ? 4 : 5, 3);
     for (const Item& item : items) {
         int s = item.length == 0 ? item.value : 253 + item.length, c = 0;
-        w.Put(literalCode[s], literal[s]);
+        bool short8 = s == 256 || s == 257;
+        w.Put(short8 ? s - 256 : s < 256 ? s + 4 : s + 2, short8 ? 8 : 9);
         if (item.length == 0) continue;
         while (c < 16 && item.value >> c) c++;
-        w.Put(offsetCode[c], offset[c]);
+        w.Put(c < 15 ? c : c + 15, c < 15 ? 4 : 5);
         if (c > 1) w.Put(item.value - (1u << (c - 1)), c - 1);
     }
     return w.bytes;
