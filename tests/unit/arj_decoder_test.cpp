@@ -18,16 +18,13 @@ using namespace arj_test;
 // bytes behind them in the file.
 struct Entry {
     std::unique_ptr<Extraction> x{new Extraction()};
-    Entry(const Bytes& data, int32_t originalSize) {
+    Bytes file;
+    Entry(const Bytes& data, int32_t originalSize) : file(data + "next header") {
         BuildCrcTable();
-        x->entry.hostOs = UnixHostOs;
         x->entry.originalSize = originalSize;
         x->remaining = (uint32_t)data.size();
         x->crc = CrcStart;
-        x->archive = tmpfile();
-        Bytes file = data + "next header";
-        fwrite(file.data(), 1, file.size(), x->archive);
-        rewind(x->archive);
+        x->archive = fmemopen(&file[0], file.size(), "rb");
     }
     ~Entry() {
         fclose(x->archive);
@@ -92,9 +89,8 @@ TEST(MakeTable, BuildsCodesShortAndLongAndRefusesListsThatFormNone) {
     std::vector<uint8_t> lengths(510, 0);
     for (int s = 0; s < 12; s++) lengths[s] = (uint8_t)(s + 1);
     lengths[12] = lengths[13] = 13;
-    BitWriter w;
-    w.Put(0, 1).Put(0x7FE, 11).Put(0x1FFE, 13).Put(0x1FFF, 13);
-    EXPECT_EQ((std::vector<unsigned>{0, 10, 12, 13}), ReadSymbols(lengths, 12, w.bytes, 4));
+    Bytes bits = BitWriter().Put(0, 1).Put(0x7FE, 11).Put(0x1FFE, 13).Put(0x1FFF, 13).bytes;
+    EXPECT_EQ((std::vector<unsigned>{0, 10, 12, 13}), ReadSymbols(lengths, 12, bits, 4));
     // Incomplete; four codes of 1 bit (the 16-bit sum wraps to 0); over-full;
     // longer than 16 bits.
     for (std::vector<uint8_t> bad :
