@@ -1,6 +1,4 @@
-// Tests of the archive reader on hand-made archives: the search behind the
-// script, header checks, entries passed over, names refused, stored data, the
-// installer's name rules, file times and every fatal message.
+// Tests of the archive reader on hand-made archives.
 #include "tests/unit/arj_test_support.h"
 
 #include <sys/stat.h>
@@ -41,10 +39,7 @@ TEST(ArchiveReader, FatalConditionsReturnTheirMessage) {
     packed.method = 1;
     Entry badCode = Stored("code", BitWriter().Put(1, 16).Put(2, 5).Put(1, 3).Put(2, 3).bytes);
     badCode.method = 1; // lengths 1 and 2: no complete code
-    struct Case {
-        Bytes package;
-        std::string message;
-    } cases[] = {
+    std::pair<Bytes, std::string> cases[] = {
         {Package(Archive({}), Bytes(500000, ' ')), notArchive}, // past the search limit
         {PlaceholderStub() + "\x05\x00", notArchive},           // no room for the lengths
         {PlaceholderStub() + Le(1000, 4) + "abc", notArchive},  // script past the end
@@ -59,10 +54,10 @@ TEST(ArchiveReader, FatalConditionsReturnTheirMessage) {
         {Package(MainHeader() + Frame(BasicHeader(packed)) + "da"), cutShort}, // packed data short
         {Package(Archive({badCode})), "Bad Huffman code"},
     };
-    for (const Case& c : cases) {
-        Extracted x = Extract(box, c.package);
-        EXPECT_EQ(ArchiveFailed, x.result) << c.message;
-        EXPECT_EQ(c.message, x.message);
+    for (const auto& c : cases) {
+        Extracted x = Extract(box, c.first);
+        EXPECT_EQ(ArchiveFailed, x.result) << c.second;
+        EXPECT_EQ(c.second, x.message);
         EXPECT_FALSE(box.Exists("C:\\cut") || box.Exists("C:\\code")) << "partial file left";
     }
     // A full disk shows in the write or, for what fit the buffer, the close;
@@ -201,9 +196,7 @@ TEST(ArchiveReader, NamesThatLeaveTheFolderNameADeviceOrDoNotFitAreRefused) {
     EXPECT_EQ("sub/x", box.Read("C:\\sub\\x"));
     EXPECT_EQ("sub\\y", box.Read("C:\\sub\\y"));
     EXPECT_EQ("caf\xE9.txt", box.Read("C:\\CAFI.TXT"));
-    EXPECT_EQ("cmt", box.Read("C:\\cmt"));
-    EXPECT_EQ("auxiliary", box.Read("C:\\auxiliary"));
-    EXPECT_EQ("com10", box.Read("C:\\com10"));
+    for (std::string name : {"cmt", "auxiliary", "com10"}) EXPECT_EQ(name, box.Read("C:\\" + name));
     for (std::string path : {"/up", "/D", "/C/up", "/C/abs", "/C/nonul", "/C/aux.txt", "/C/NUL"})
         EXPECT_FALSE(access((box.root + path).c_str(), F_OK) == 0) << path;
 }
