@@ -18,8 +18,6 @@
 
 namespace {
 
-const uint32_t MaxOriginalSize = 1 << 16;
-
 unsigned Word(const std::string& b, size_t at) {
     return (unsigned char)b[at] | (unsigned char)b[at + 1] << 8;
 }
@@ -30,7 +28,6 @@ uint32_t Long(const std::string& b, size_t at) {
 
 // Walks the headers from the first 0x60 0xEA behind the script and writes the
 // right CRC behind each basic header; stops at anything it cannot follow.
-// Original sizes above MaxOriginalSize (and below 2 GB) are cut down first.
 void FixHeaderCrcs(std::string* b) {
     size_t at = PackageDataOffset;
     if (b->size() < at + 4) return;
@@ -42,13 +39,11 @@ void FixHeaderCrcs(std::string* b) {
             at + 4 + n + 6 > b->size())
             return;
         // An entry decodes until it has its original size, whatever its data
-        // holds: keep sizes below 2 GB small, so that runs stay short.
+        // holds: sizes below 2 GB lose their high 16 bits, so runs stay short.
         size_t basic = at + 4;
         uint32_t original = n >= 20 ? Long(*b, basic + OriginalSizeField) : 0;
-        if (!main && original > MaxOriginalSize && original <= MaxEntrySize)
-            for (int i = 0; i < 4; i++)
-                (*b)[basic + OriginalSizeField + i] =
-                    (char)((original % MaxOriginalSize) >> (8 * i));
+        if (!main && original > 0xFFFF && original <= MaxEntrySize)
+            (*b)[basic + OriginalSizeField + 2] = (*b)[basic + OriginalSizeField + 3] = 0;
         uint32_t crc = Crc32(b->data() + basic, n);
         for (int i = 0; i < 4; i++) (*b)[at + 4 + n + i] = (char)(crc >> (8 * i));
         size_t next = at + 4 + n + 4;
