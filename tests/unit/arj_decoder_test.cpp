@@ -61,41 +61,37 @@ TEST(BitInput, ServesBitsMostSignificantFirstAndZerosOnlyForTheLookAhead) {
     EXPECT_EQ(0u, TakeBits(one.x.get(), in, 0));
     Entry five("\x12\x34\x56\x78\x9A", 0);
     in = InitBits(five.x.get());
-    EXPECT_EQ(0x1234u, TakeBits(five.x.get(), in, 16));
-    EXPECT_EQ(0x5u, TakeBits(five.x.get(), in, 4));
-    EXPECT_EQ(0x6789u, TakeBits(five.x.get(), in, 16));
-    EXPECT_EQ(0xA00u, TakeBits(five.x.get(), in, 12)); // 4 bits of data, 8 of look-ahead
-    EXPECT_EQ(5L, ftell(five.x->archive));             // never past the entry's data
+    // The last 12 bits: 4 of data, 8 of look-ahead.
+    for (auto take : {std::pair<int, unsigned>{16, 0x1234}, {4, 0x5}, {16, 0x6789}, {12, 0xA00}})
+        EXPECT_EQ(take.second, TakeBits(five.x.get(), in, take.first));
+    EXPECT_EQ(5L, ftell(five.x->archive)); // never past the entry's data
 }
 
-// Reads the symbols of a code from bits; "bad" when its lengths form none.
-std::vector<unsigned> ReadSymbols(std::vector<uint8_t> lengths, int tableBits, const Bytes& bits,
-                                  int count) {
+// Reads four symbols of a code from bits; {9999} when its lengths form none.
+std::vector<unsigned> ReadSymbols(std::vector<uint8_t> lengths, int tableBits, const Bytes& bits) {
     static uint16_t table[1 << LiteralTableBits];
     if (MakeTable((int)lengths.size(), lengths.data(), tableBits, table) != 0) return {9999};
     Entry e(bits, 0);
     BitCursor in = InitBits(e.x.get());
-    std::vector<unsigned> out;
-    for (int i = 0; i < count; i++)
-        out.push_back(
-            ReadCode(e.x.get(), in, table, tableBits, (int)lengths.size(), lengths.data()));
+    std::vector<unsigned> out(4);
+    for (unsigned& symbol : out)
+        symbol = ReadCode(e.x.get(), in, table, tableBits, (int)lengths.size(), lengths.data());
     return out;
 }
 
 TEST(MakeTable, BuildsCodesShortAndLongAndRefusesListsThatFormNone) {
-    EXPECT_EQ((std::vector<unsigned>{0, 1, 1, 0}), ReadSymbols({1, 1}, 8, "\x60", 4));
+    EXPECT_EQ((std::vector<unsigned>{0, 1, 1, 0}), ReadSymbols({1, 1}, 8, "\x60"));
     // Symbols 0-11 of lengths 1-12 fill a 12-bit table up to entry 4094;
     // symbols 12 and 13 (13 bits) hang below entry 4095.
-    std::vector<uint8_t> lengths(510, 0);
-    for (int s = 0; s < 12; s++) lengths[s] = (uint8_t)(s + 1);
-    lengths[12] = lengths[13] = 13;
+    std::vector<uint8_t> lengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 13};
+    lengths.resize(510);
     Bytes bits = BitWriter().Put(0, 1).Put(0x7FE, 11).Put(0x1FFE, 13).Put(0x1FFF, 13).bytes;
-    EXPECT_EQ((std::vector<unsigned>{0, 10, 12, 13}), ReadSymbols(lengths, 12, bits, 4));
+    EXPECT_EQ((std::vector<unsigned>{0, 10, 12, 13}), ReadSymbols(lengths, 12, bits));
     // Incomplete; four codes of 1 bit (the 16-bit sum wraps to 0); over-full;
     // longer than 16 bits.
     for (std::vector<uint8_t> bad :
          {std::vector<uint8_t>{1, 2}, {1, 1, 1, 1}, {1, 1, 1, 2, 2, 9, 9}, {1, 17, 17}})
-        EXPECT_EQ(std::vector<unsigned>{9999}, ReadSymbols(bad, 8, "", 0));
+        EXPECT_EQ(std::vector<unsigned>{9999}, ReadSymbols(bad, 8, ""));
 }
 
 // The offset code's nodes 17 to 19, then a pre-code whose node 19 holds its
@@ -103,12 +99,10 @@ TEST(MakeTable, BuildsCodesShortAndLongAndRefusesListsThatFormNone) {
 // only zeros keeps the table) loops, and must end.
 TEST(MakeTable, AWalkThroughAStaleTreeEndsInsteadOfLooping) {
     static uint16_t table[256];
-    std::vector<uint8_t> offsets(17, 0), preCode(19, 0);
-    for (int s = 0; s < 8; s++) offsets[s] = preCode[s] = (uint8_t)(s + 1);
-    offsets[8] = 9, offsets[9] = 10, offsets[10] = offsets[11] = 11;
-    preCode[17] = preCode[18] = 9;
-    ASSERT_EQ(0, MakeTable(17, offsets.data(), 8, table));
-    ASSERT_EQ(0, MakeTable(19, preCode.data(), 8, table));
+    uint8_t offsets[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11};
+    uint8_t preCode[19] = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 9};
+    ASSERT_EQ(0, MakeTable(17, offsets, 8, table));
+    ASSERT_EQ(0, MakeTable(19, preCode, 8, table));
     Entry e("", 0);
     EXPECT_EQ(StepFatal, RunStep(e.x.get(), [](Extraction* x) { WalkTree(x, 17, 0xFFFF, 8, 17); }));
     EXPECT_STREQ("Bad Huffman code", e.x->message);
