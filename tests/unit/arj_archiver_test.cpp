@@ -23,7 +23,6 @@ struct ArjArchiver : ::testing::Test {
         if (!HaveArj()) GTEST_SKIP() << "arj is not installed";
         box.MakeFolder("C:\\in");
     }
-    // Extracts into the new folder C:\folder.
     Extracted ExtractInto(const Bytes& archive, const std::string& folder) {
         box.MakeFolder("C:\\" + folder);
         EXPECT_TRUE(PlatformSetCurrentDirectory(("C:\\" + folder).c_str()));
@@ -88,27 +87,26 @@ TEST_F(ArjArchiver, TextEntriesAndOtherHostSystems) {
     Bytes binary = "\xC1\xC2\n" + Pseudo(30000, 8, 5);
     box.Write("C:\\in\\readme.txt", text);
     box.Write("C:\\in\\Data.bin", binary);
-    for (const char* method : {"-m0", "-m1", "-m4"}) {
-        Bytes archive = MakeArj(in, std::string("-t1 ") + method, "readme.txt");
-        size_t at = BasicHeaders(archive).at(1);
-        EXPECT_EQ(UnixHostOs, archive[at + HostOsField]);
-        EXPECT_EQ(TextFile, archive[at + FileTypeField]);
-        EXPECT_EQ(0, ExtractInto(archive, std::string("out") + method).result);
-        EXPECT_EQ(CrLf(text), box.Read(std::string("C:\\out") + method + "\\readme.txt")) << method;
+    for (std::string method : {"-m0", "-m1", "-m4"}) {
+        SCOPED_TRACE(method);
+        MakeArj(in, "-t1 " + method, "readme.txt");
+        Bytes archive = MakeArj(in, method, "Data.bin", true);
+        std::vector<size_t> headers = BasicHeaders(archive);
+        EXPECT_EQ(UnixHostOs, archive[headers[1] + HostOsField]);
+        EXPECT_EQ(TextFile, archive[headers[1] + FileTypeField]);
+        EXPECT_EQ(0, ExtractInto(archive, "unix" + method).result);
+        EXPECT_EQ(CrLf(text), box.Read("C:\\unix" + method + "\\readme.txt"));
+        for (size_t i = 1; i < headers.size(); i++) {
+            size_t at = headers[i], size = ReadLe(archive, at - 2, 2);
+            archive[at + HostOsField] = MsdosHostOs;
+            archive.replace(at + size, 4, Le(Crc(archive.substr(at, size)), 4));
+        }
+        Extracted x = ExtractInto(archive, "dos" + method);
+        EXPECT_EQ(0, x.result) << x.message;
+        EXPECT_EQ(std::vector<std::string>({"readme.txt", "Data.bin"}), x.names);
+        EXPECT_EQ(CrLf(text, 0x7F), box.Read("C:\\dos" + method + "\\README.TXT"));
+        EXPECT_EQ(binary, box.Read("C:\\dos" + method + "\\DATA.BIN"));
     }
-    MakeArj(in, "-m1 -t1", "readme.txt");
-    Bytes archive = MakeArj(in, "-m1", "Data.bin", true);
-    std::vector<size_t> headers = BasicHeaders(archive);
-    for (size_t i = 1; i < headers.size(); i++) {
-        size_t at = headers[i], size = ReadLe(archive, at - 2, 2);
-        archive[at + HostOsField] = MsdosHostOs;
-        archive.replace(at + size, 4, Le(Crc(archive.substr(at, size)), 4));
-    }
-    Extracted x = ExtractInto(archive, "dos");
-    EXPECT_EQ(0, x.result) << x.message;
-    EXPECT_EQ(std::vector<std::string>({"readme.txt", "Data.bin"}), x.names);
-    EXPECT_EQ(CrLf(text, 0x7F), box.Read("C:\\dos\\README.TXT"));
-    EXPECT_EQ(binary, box.Read("C:\\dos\\DATA.BIN"));
 }
 
 } // namespace
