@@ -1,13 +1,10 @@
-// archive_fuzzer.cpp: feeds whole packages to the installer's archive reader.
-//
-// The input is a package as it follows the installer's image (script length,
-// script, archive length, archive); the image is 24576 zero bytes in front.
-// It reads through memory_platform.h.
-//
-// Header CRCs stop nearly every mutation at the first header. When the first
-// input byte is odd, the fuzzer first sets every header CRC it can find right,
-// so that mutations reach the entries and the decoders; even inputs are taken
-// as they are.
+// archive_fuzzer.cpp: feeds whole packages to the installer's archive reader,
+// through memory_platform.h. The input is a package as it follows the
+// installer's image (script length, script, archive length, archive); the
+// image is 24576 zero bytes in front. Header CRCs stop nearly every mutation
+// at the first header: when the first input byte is odd, every header CRC
+// that can be found is set right first, so that mutations reach the entries
+// and the decoders.
 #include "arj/archive_reader.h"
 #include "arj/arj_format.h"
 #include "arj/crc32.h"
