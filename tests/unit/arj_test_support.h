@@ -100,8 +100,7 @@ inline Bytes Package(const Bytes& archive, const Bytes& script = "Title(\"t\");"
     return MakePackage(PlaceholderStub(), script, archive);
 }
 
-// Extracts the package at C:\setup.exe into the current directory; gives
-// the reader's result, the entries' names and statuses, and its message.
+// Writes the package to C:\setup.exe; extracts as the installer at path, into the current folder.
 struct Extracted {
     int result;
     std::vector<std::string> names;
@@ -176,10 +175,8 @@ inline Bytes Expand(const std::vector<Item>& items) {
     Bytes out;
     for (const Item& item : items) {
         if (item.length == 0) out += (char)item.value;
-        for (int k = 0; k < item.length; k++) {
-            int64_t from = (int64_t)out.size() - (item.value % 26624 + 1);
-            out += from < 0 ? '\0' : out[from];
-        }
+        for (size_t k = 0, back = item.value % 26624 + 1; k < (size_t)item.length; k++)
+            out += out.size() < back ? '\0' : out[out.size() - back];
     }
     return out;
 }
