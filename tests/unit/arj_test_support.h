@@ -64,14 +64,11 @@ struct Entry {
     int method = 0, fileType = 0, hostOs = 2, flags = 0, version = 11, minVersion = 1;
     int64_t originalSize = -1, compressedSize = -1, crc = -1; // -1: from the bytes
     uint32_t time = 0;                                        // MS-DOS date and time
-    Bytes comment;
+    Bytes comment = "";
 };
 
 inline Entry Stored(const std::string& name, const Bytes& data) {
-    Entry e;
-    e.name = name;
-    e.data = e.original = data;
-    return e;
+    return Entry{name, data, data};
 }
 
 inline Bytes BasicHeader(const Entry& e) {
@@ -85,9 +82,7 @@ inline Bytes BasicHeader(const Entry& e) {
 }
 
 inline Bytes MainHeader() {
-    Entry main = Stored("test.arj", "");
-    main.fileType = 2;
-    return Frame(BasicHeader(main));
+    return Frame(BasicHeader(Entry{"test.arj", "", "", StoredMethod, MainHeaderType}));
 }
 
 inline Bytes Archive(const std::vector<Entry>& entries) {
