@@ -79,7 +79,7 @@ std::vector<unsigned> ReadSymbols(std::vector<uint8_t> lengths, int tableBits, c
     return out;
 }
 
-TEST(MakeTable, BuildsCodesShortAndLongAndRefusesListsThatFormNone) {
+TEST(MakeTable, BuildsCodesRefusesListsThatFormNoneAndEndsAStaleWalk) {
     EXPECT_EQ((std::vector<unsigned>{0, 1, 1, 0}), ReadSymbols({1, 1}, 8, "\x60"));
     // Symbols 0-11 of lengths 1-12 fill a 12-bit table up to entry 4094;
     // symbols 12 and 13 (13 bits) hang below entry 4095.
@@ -92,12 +92,9 @@ TEST(MakeTable, BuildsCodesShortAndLongAndRefusesListsThatFormNone) {
     for (std::vector<uint8_t> bad :
          {std::vector<uint8_t>{1, 2}, {1, 1, 1, 1}, {1, 1, 1, 2, 2, 9, 9}, {1, 17, 17}})
         EXPECT_EQ(std::vector<unsigned>{9999}, ReadSymbols(bad, 8, ""));
-}
-
-// The offset code's nodes 17 to 19, then a pre-code whose node 19 holds its
-// symbols 17 and 18: walking the first through the second (a later code of
-// only zeros keeps the table) loops, and must end.
-TEST(MakeTable, AWalkThroughAStaleTreeEndsInsteadOfLooping) {
+    // The offset code's nodes 17 to 19, then a pre-code whose node 19 holds
+    // its symbols 17 and 18: walking the first through the second (a later
+    // code of only zeros keeps the table) loops, and must end.
     static uint16_t table[256];
     uint8_t offsets[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11};
     uint8_t preCode[19] = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 9};
@@ -108,7 +105,7 @@ TEST(MakeTable, AWalkThroughAStaleTreeEndsInsteadOfLooping) {
     EXPECT_STREQ("Bad Huffman code", e.x->message);
 }
 
-TEST(Methods1To3, DecodeTheFormatsExamplesAndShortDistances) {
+TEST(Methods1To3, DecodeExamplesShortDistancesAndMatchesAtTheWindowsEdges) {
     // Block of 3; pre-code, literal code (65) and offset code single values.
     Bytes aaa("\x00\x03\x00\x00\x04\x10\x00", 7);
     for (int method = 1; method <= 3; method++) EXPECT_EQ("AAA", Decode(method, aaa, 3));
@@ -123,8 +120,7 @@ TEST(Methods1To3, DecodeTheFormatsExamplesAndShortDistances) {
         for (int length : {3, 7, 8, 9, 17}) {
             std::vector<Item> items;
             for (unsigned i = 0; i <= offset; i++) items.push_back({0, 'a' + i});
-            items.push_back({length, offset});
-            items.push_back({0, '!'});
+            items.insert(items.end(), {{length, offset}, {0, '!'}});
             Bytes expected = Expand(items);
             EXPECT_EQ(expected, Decode(1, EncodeMethod1(items), (int32_t)expected.size()))
                 << offset << " " << length;
@@ -141,9 +137,6 @@ TEST(Methods1To3, DecodeTheFormatsExamplesAndShortDistances) {
     for (int letter : {'A', 'B'}) // pre-code, literal/length and offset code single values
         w.Put(letter == 'A' ? 0 : 2, 16).Put(0, 10).Put(0, 9).Put(letter, 9).Put(0, 10);
     EXPECT_EQ(Bytes(65536, 'A') + "BB", Decode(1, w.bytes, 65538));
-}
-
-TEST(Methods1To3, MatchesAtTheWindowsEdgesAndBeyondIt) {
     std::vector<Item> items;
     for (int i = 0; i < 26620; i++) items.push_back({0, (unsigned)"edge cases"[i % 10] + i % 7});
     // From 26620 across the first full window; reaching back across it; a

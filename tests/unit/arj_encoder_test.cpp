@@ -41,8 +41,7 @@ std::vector<Entry> Shapes() {
         Stored("text", text)};
 }
 
-// Each shape by each method and level, through the installer's reader and,
-// at the default level, through the arj archiver.
+// Every shape, method and level through the reader; the default level also through arj.
 TEST(ArjEncoder, ReaderAndArjArchiverGetTheSameBytesBack) {
     Sandbox box;
     std::vector<Entry> forArj;
