@@ -104,9 +104,7 @@ TEST(ArjEncoder, CodesAreLimitedTo16Bits) {
     DesignBlockCode(histogram, &code);
     WriteBlock(items.data(), items.size(), code, &out);
     out.PadToByte();
-    Entry e = Stored("fib", data);
-    e.method = 1;
-    e.data = Bytes(out.bytes.begin(), out.bytes.end());
+    Entry e{"fib", Bytes(out.bytes.begin(), out.bytes.end()), data, 1};
     Sandbox box;
     EXPECT_EQ(0, Extract(box, Package(Archive({e}))).result);
     EXPECT_TRUE(data == box.Read("C:\\fib"));

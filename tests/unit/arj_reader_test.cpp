@@ -77,9 +77,8 @@ TEST(ArchiveReader, FatalConditionsReturnTheirMessage) {
     }
     // A full disk shows in the write or, for what fit the buffer, the close;
     // either way the partial file goes.
-    Entry text = Stored("full", Bytes(100000, '\n'));
-    text.fileType = 1;
-    for (const Entry& e : {Stored("full", "tiny"), text}) {
+    Bytes lines(100000, '\n');
+    for (const Entry& e : {Stored("full", "tiny"), Entry{"full", lines, lines, 0, TextFile}}) {
         ASSERT_EQ(0, symlink("/dev/full", SimHostPath("C:\\full").c_str()));
         Extracted x = Extract(box, Package(Archive({e})));
         EXPECT_EQ("Can't write file. Disk full?", x.message);
