@@ -1,6 +1,6 @@
-// memory_platform.h: the fuzzers' own platform boundary, so the simulation is
-// not linked in: every file opened for reading is the package in memory, and
-// what the reader writes is kept in memory. Included by one file per fuzzer.
+// memory_platform.h: the fuzzers' own file functions, in place of the simulation's:
+// every file opened for reading is the package in memory, and what the reader
+// writes is kept in memory. Included by one file per fuzzer.
 #pragma once
 
 #include "platform/platform.h"
