@@ -2,32 +2,57 @@
 // X: is root/X, the current directory starts as C:\, the window is scripted.
 #pragma once
 
+#include "actions/folder_variables.h"
 #include "platform/platform.h"
 #include "platform/simulation/simulation.h"
 #include "script/command_records.h"
 #include "script/script_reader.h"
-#include "tests/unit/scripted_ui.h"
 #include "tools/pack/package_file.h"
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+using Lines = std::vector<std::string>;
+
+// The window of the unit tests (scripted_ui.cpp): records every call, answers
+// from queues.
+struct ScriptedUi {
+    Lines calls;                           // "SetStatusText(text)", "AskYesNo(text)", ...
+    std::vector<int> progress;             // every SetProgress value, in order
+    std::deque<int> yesNoAnswers;          // AskYesNo answers; Yes when empty
+    std::deque<std::string> browseResults; // folders chosen; none: the user cancels
+    std::string targetText;                // the edit field
+    std::function<void()> dialog;          // the user's actions once the dialog is up
+};
+extern ScriptedUi scriptedUi;
+
+// The calls whose text starts with one of the prefixes, in order.
+inline Lines ScriptedCalls(const Lines& prefixes) {
+    Lines out;
+    for (const std::string& call : scriptedUi.calls)
+        for (const std::string& prefix : prefixes)
+            if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
+    return out;
+}
 
 // Records as Name|I:2|T:text, the reader's and the publisher's mirror's alike.
 template <class Argument> std::string ArgumentText(const Argument& a) {
     return a.type == ArgumentType::Integer ? "|I:" + std::to_string(a.intValue)
                                            : "|T:" + std::string(a.text);
 }
-inline std::vector<std::string> RecordLines() {
-    std::vector<std::string> out;
+inline Lines RecordLines() {
+    Lines out;
     for (const CommandRecord* r = commandList.head; r; r = r->next) {
         out.push_back(r->name);
         for (int i = 0; i < CountArguments(r); i++) out.back() += ArgumentText(r->arguments[i]);
@@ -41,8 +66,9 @@ struct Sandbox {
         char path[] = "/tmp/vantorel-test-XXXXXX";
         root = mkdtemp(path);
         SimReset(root);
-        ResetScriptedUi();
+        scriptedUi = ScriptedUi();
         FreeCommandList();
+        memset(&folderVariables, 0, sizeof folderVariables);
     }
     ~Sandbox() {
         FreeCommandList();
@@ -60,27 +86,31 @@ struct Sandbox {
         return ReadWholeFile(SimHostPath(path), &bytes) ? bytes : "<missing>";
     }
     bool Exists(const std::string& path) const {
-        struct stat info;
-        return stat(SimHostPath(path).c_str(), &info) == 0;
+        return std::filesystem::exists(SimHostPath(path));
     }
-    // The names in a folder, sorted.
-    std::vector<std::string> List(const std::string& path) const {
-        std::vector<std::string> names;
-        DIR* dir = opendir(SimHostPath(path).c_str());
-        while (dirent* entry = dir ? readdir(dir) : nullptr)
-            if (strcmp(entry->d_name, ".") && strcmp(entry->d_name, ".."))
-                names.push_back(entry->d_name);
-        if (dir) closedir(dir);
+    // The names in a folder, sorted; none when it is missing.
+    Lines List(const std::string& path) const {
+        Lines names;
+        std::error_code missing;
+        for (const auto& entry : std::filesystem::directory_iterator(SimHostPath(path), missing))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
     void MakeFolder(const std::string& path) const {
         EXPECT_EQ(0, mkdir(SimHostPath(path).c_str(), 0755)) << path;
     }
-    // Parses a script as the installer does.
-    void Parse(const std::string& script) const {
+    // Parses a script as the installer does; the records it made.
+    Lines Parse(const std::string& script, int result = 0) const {
         FreeCommandList();
-        EXPECT_EQ(0, ParseScriptText(script.data(), (uint32_t)script.size())) << script;
+        EXPECT_EQ(result, ParseScriptText(script.data(), (uint32_t)script.size())) << script;
+        return RecordLines();
+    }
+    // A registry value as type:bytes.
+    static std::string Value(int root, const std::string& key, const std::string& name) {
+        SimValue v;
+        if (!SimGetRegistryValue(root, key, name, &v)) return "<missing>";
+        return std::to_string(v.type) + ":" + std::string(v.data.begin(), v.data.end());
     }
     // The folders that LoadFolderVariables reads from the registry.
     void SetStandardFolders() const {

@@ -1,33 +1,14 @@
 // scripted_ui.cpp: the recording InstallerUi of the unit tests.
-#include "tests/unit/scripted_ui.h"
-
 #include "frontend/install_controller.h"
 #include "platform/installer_ui.h"
-#include "platform/platform.h"
+#include "tests/unit/sandbox.h"
 
 #include <stdio.h>
-#include <string.h>
 
 ScriptedUi scriptedUi;
 
-void ResetScriptedUi() {
-    scriptedUi = ScriptedUi();
-}
-
-std::vector<std::string> ScriptedCalls(const std::vector<std::string>& prefixes) {
-    std::vector<std::string> out;
-    for (const std::string& call : scriptedUi.calls)
-        for (const std::string& prefix : prefixes)
-            if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
-    return out;
-}
-
-static void Note(const std::string& call) {
-    scriptedUi.calls.push_back(call);
-}
-
 void UiSetStatusText(const char* text) {
-    Note("SetStatusText(" + std::string(text) + ")");
+    scriptedUi.calls.push_back("SetStatusText(" + std::string(text) + ")");
 }
 
 void UiSetProgress(int percent) {
@@ -35,11 +16,11 @@ void UiSetProgress(int percent) {
 }
 
 void UiShowInfo(const char* text) {
-    Note("ShowInfo(" + std::string(text) + ")");
+    scriptedUi.calls.push_back("ShowInfo(" + std::string(text) + ")");
 }
 
 int UiAskYesNo(const char* text) {
-    Note("AskYesNo(" + std::string(text) + ")");
+    scriptedUi.calls.push_back("AskYesNo(" + std::string(text) + ")");
     if (scriptedUi.yesNoAnswers.empty()) return 1;
     int answer = scriptedUi.yesNoAnswers.front();
     scriptedUi.yesNoAnswers.pop_front();
@@ -52,11 +33,11 @@ void UiShowFatal(const char* text) {
 }
 
 void UiShowAbout(const char* text) {
-    Note("ShowAbout(" + std::string(text) + ")");
+    scriptedUi.calls.push_back("ShowAbout(" + std::string(text) + ")");
 }
 
 void UiSetCancelCaption(const char* text) {
-    Note("SetCancelCaption(" + std::string(text) + ")");
+    scriptedUi.calls.push_back("SetCancelCaption(" + std::string(text) + ")");
 }
 
 void UiGetTargetText(char* buffer) {
