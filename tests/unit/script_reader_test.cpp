@@ -1,32 +1,14 @@
 // Tests of the script reader: cleaning, cutting, argument rules, limits, and
 // the package layout it reads.
-#include "script/command_records.h"
-#include "script/package_layout.h"
-#include "script/script_reader.h"
 #include "tests/unit/sandbox.h"
-#include "tools/pack/package_file.h"
-
-#include <stdio.h>
-#include <unistd.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
-std::vector<std::string> Parse(const std::string& script, int expected = 0) {
-    FreeCommandList();
-    EXPECT_EQ(expected, ParseScriptText(script.data(), (uint32_t)script.size())) << script;
-    std::vector<std::string> out = RecordLines();
-    FreeCommandList();
-    return out;
-}
-
-using Lines = std::vector<std::string>;
-
-TEST(ScriptReader, StatementAndArgumentRules) {
+TEST(ScriptReader, StatementsArgumentsCommentsAndLimits) {
+    Sandbox box;
+    std::string name31(31, 'N'), text255(255, 't');
     struct Case {
-        const char* script;
+        std::string script;
         Lines records;
     } cases[] = {
         {"Registry (2, \"Software\\Test Key\", \"Name\", \"x\");\r\n",
@@ -50,79 +32,53 @@ TEST(ScriptReader, StatementAndArgumentRules) {
         {"(3);", {"|I:3"}},                  // an empty name
         {"Bare;Foo(1", {"Bare", "Foo|I:1"}}, // no '(' ; list running to the end
         {"Foo(99999999999,-99999999999);", {"Foo|I:2147483647|I:-2147483648"}},
+        {std::string("A(1);\0B(2);", 11), {"A|I:1"}},
+        {"# note; with a semicolon\r\nA(1);\r\n", {"A|I:1"}},
+        {"# only\r\n\r\n   \t# comments\n", {}},
+        {"# a comment at the very end", {}},
+        // A # inside quotes still starts a comment; the quotes stay open into
+        // the next line, where the LF behind the comment's CR is kept.
+        {"A(\"x#junk\r\ny z\");", {"A|T:x\ny z"}},
+        {"A(\"x y\")  ;\tB  ()\n;", {"A|T:x y", "B"}},
+        {"A(\");B x(1);", {"A|T:", "B x|I:1"}}, // the odd quote keeps the blanks of B x
+        {name31 + "();", {name31}},
+        {"A(\"" + text255 + "\");", {"A|T:" + text255}},
+        {"A(1,2,3,4,5,6);", {"A|I:1|I:2|I:3|I:4|I:5|I:6"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.records, Parse(c.script)) << c.script;
-    EXPECT_EQ(Lines({"A|I:1"}), Parse(std::string("A(1);\0B(2);", 11)));
-}
-
-TEST(ScriptReader, CommentsAndLayout) {
-    EXPECT_EQ(Lines({"A|I:1"}), Parse("# note; with a semicolon\r\nA(1);\r\n"));
-    EXPECT_EQ(Lines(), Parse("# only\r\n\r\n   \t# comments\n"));
-    EXPECT_EQ(Lines(), Parse("# a comment at the very end"));
-    // A # inside quotes still starts a comment; the quotes stay open into the
-    // next line, where the LF behind the comment's CR is kept.
-    EXPECT_EQ(Lines({"A|T:x\ny z"}), Parse("A(\"x#junk\r\ny z\");"));
-    EXPECT_EQ(Lines({"A|T:x y", "B"}), Parse("A(\"x y\")  ;\tB  ()\n;"));
-}
-
-TEST(ScriptReader, QuoteFlagCarriesIntoNextStatement) {
-    // The odd quote of the first statement keeps blanks of the second.
-    EXPECT_EQ(Lines({"A|T:", "B x|I:1"}), Parse("A(\");B x(1);"));
-}
-
-TEST(ScriptReader, LimitsRefuseTheScript) {
-    std::string name31(31, 'N'), name32(32, 'N');
-    std::string text255(255, 't'), text256(256, 't');
-    EXPECT_EQ(Lines({name31}), Parse(name31 + "();"));
-    Parse(name32 + "();", -1);
-    EXPECT_EQ(Lines({"A|T:" + text255}), Parse("A(\"" + text255 + "\");"));
-    Parse("A(\"" + text256 + "\");", -1);
-    EXPECT_EQ(Lines({"A|I:1|I:2|I:3|I:4|I:5|I:6"}), Parse("A(1,2,3,4,5,6);"));
-    Parse("A(1,2,3,4,5,6,7);", -1);
+    for (const Case& c : cases) EXPECT_EQ(c.records, box.Parse(c.script)) << c.script;
+    // One over each limit refuses the script.
+    for (std::string over :
+         {name31 + "N();", "A(\"" + text255 + "t\");", std::string("A(1,2,3,4,5,6,7);")})
+        box.Parse(over, -1);
 }
 
 TEST(CommandRecords, Lookups) {
-    std::string script = "Title(\"First\");Title(\"Second\");NumFiles(3);Six(1,2,3,4,5,6);";
-    ASSERT_EQ(0, ParseScriptText(script.data(), (uint32_t)script.size()));
+    Sandbox box;
+    box.Parse("Title(\"First\");Title(\"Second\");NumFiles(3);");
     EXPECT_STREQ("First", GetCommandText("Title", 0));
     EXPECT_EQ(nullptr, GetCommandText("title", 0));
     EXPECT_EQ(3, GetCommandInteger("NumFiles", 0));
     EXPECT_EQ(0, GetCommandInteger("Missing", 0));
     EXPECT_STREQ("", GetCommandText("NumFiles", 0)); // another type reads as empty
     EXPECT_EQ(0, GetCommandInteger("Title", 0));
-    const CommandRecord* six = commandList.head->next->next->next;
-    EXPECT_EQ(6, CountArguments(six));
-    EXPECT_EQ(6, six->arguments[5].intValue);
     FreeCommandList();
     EXPECT_EQ(nullptr, commandList.head);
     EXPECT_EQ(nullptr, GetCommandText("Title", 0));
 }
 
-// A package file with a placeholder image; truncate cuts the script short.
-std::string WritePackage(const std::string& script, bool truncate = false) {
-    char path[] = "/tmp/vantorel-script-XXXXXX";
-    close(mkstemp(path));
-    std::string bytes = MakePackage(PlaceholderStub(), script, "");
-    if (truncate) bytes.resize(bytes.size() - 4 - script.size() / 2);
-    EXPECT_TRUE(WriteWholeFile(path, bytes));
-    return path;
-}
-
 TEST(ScriptReader, ReadsThePackageBehindTheImage) {
-    std::string path = WritePackage("Title(\"Demo\");\r\nNumFiles(2);\r\n");
-    ASSERT_EQ(0, ParseScript(path.c_str()));
+    Sandbox box;
+    const std::string script = "Title(\"Demo\");\r\nNumFiles(2);\r\n",
+                      package = MakePackage(PlaceholderStub(), script, "");
+    box.Write("C:\\setup.exe", package);
+    ASSERT_EQ(0, ParseScript("C:\\setup.exe"));
     EXPECT_EQ(Lines({"Title|T:Demo", "NumFiles|I:2"}), RecordLines());
-    FreeCommandList();
-    unlink(path.c_str());
-
-    path = WritePackage("Title(\"Demo\");", true); // cut short
-    EXPECT_EQ(-1, ParseScript(path.c_str()));
-    unlink(path.c_str());
-    path = WritePackage(""); // scriptLength 0
-    EXPECT_EQ(-1, ParseScript(path.c_str()));
-    unlink(path.c_str());
-    EXPECT_EQ(-1, ParseScript("/nonexistent/vantorel.exe"));
-    FreeCommandList();
+    // The file ends inside the script; a script of length 0; no file.
+    box.Write("C:\\setup.exe", package.substr(0, package.size() - 4 - script.size() / 2));
+    EXPECT_EQ(-1, ParseScript("C:\\setup.exe"));
+    box.Write("C:\\setup.exe", MakePackage(PlaceholderStub(), "", ""));
+    EXPECT_EQ(-1, ParseScript("C:\\setup.exe"));
+    EXPECT_EQ(-1, ParseScript("C:\\missing.exe"));
 }
 
 } // namespace
