@@ -3,16 +3,10 @@
 
 #include "tests/unit/sandbox.h"
 
-#include <string.h>
-
 namespace {
 
-struct FolderVariablesTest : ::testing::Test {
+TEST(FolderVariables, ExpandsTheLowerCaseLettersOnlyAndCutsLongResults) {
     Sandbox box;
-    void SetUp() override { memset(&folderVariables, 0, sizeof folderVariables); }
-};
-
-TEST_F(FolderVariablesTest, ExpandsTheLowerCaseLettersOnly) {
     SetFolder(folderVariables.programFilesDir, "C:\\Program Files");
     SetFolder(folderVariables.windowsDir, "C:\\Windows");
     SetFolder(folderVariables.systemDir, "C:\\Windows\\system32");
@@ -42,9 +36,7 @@ TEST_F(FolderVariablesTest, ExpandsTheLowerCaseLettersOnly) {
     const char* first = ExpandPath("%t");
     ExpandPath("%w");
     EXPECT_STREQ("C:\\Windows", first);
-}
 
-TEST_F(FolderVariablesTest, LongExpansionsAndFoldersAreCut) {
     SetFolder(folderVariables.targetDir, std::string(300, 't').c_str());
     EXPECT_EQ(259u, strlen(folderVariables.targetDir));
     std::string text;
@@ -52,26 +44,8 @@ TEST_F(FolderVariablesTest, LongExpansionsAndFoldersAreCut) {
     EXPECT_EQ(4095u, strlen(ExpandPath(text.c_str())));
 }
 
-TEST_F(FolderVariablesTest, LoadReadsRegistrySystemAndScript) {
-    box.SetStandardFolders();
-    SimSetWindowsDirectory("C:\\WINNT");
-    box.Parse("RootDirectory(\"\\Demo\");TargetDirectory(\"%p%r\");");
-    LoadFolderVariables();
-    EXPECT_STREQ("C:\\Program Files", folderVariables.programFilesDir);
-    EXPECT_STREQ("C:\\Start\\Programs", folderVariables.programsDir);
-    EXPECT_STREQ("C:\\Desk", folderVariables.desktopDir);
-    EXPECT_STREQ("C:\\WINNT", folderVariables.windowsDir);
-    EXPECT_STREQ("C:\\Windows\\system32", folderVariables.systemDir);
-    EXPECT_STREQ("\\Demo", folderVariables.rootDir);
-    EXPECT_STREQ("C:\\Program Files\\Demo", folderVariables.targetDir);
-    // Read with KEY_READ; every opened key is closed.
-    std::vector<SimCall> opens = SimCallsNamed("RegOpenKeyEx");
-    ASSERT_EQ(3u, opens.size());
-    EXPECT_EQ("0x20019", opens[0].args[3]);
-    EXPECT_EQ(3u, SimCallsNamed("RegCloseKey").size());
-}
-
-TEST_F(FolderVariablesTest, MissingStatementsAndBadValuesGiveEmptyFolders) {
+TEST(FolderVariables, LoadReadsRegistrySystemAndScript) {
+    Sandbox box;
     // No RootDirectory or TargetDirectory; %t in the target is still empty.
     box.Parse("TargetDirectory(\"%t\\Sub\");");
     LoadFolderVariables();
@@ -90,6 +64,24 @@ TEST_F(FolderVariablesTest, MissingStatementsAndBadValuesGiveEmptyFolders) {
     EXPECT_STREQ("", folderVariables.programFilesDir);
     EXPECT_STREQ("AB", folderVariables.programsDir);
     EXPECT_STREQ("", folderVariables.targetDir);
+
+    box.SetStandardFolders();
+    SimSetWindowsDirectory("C:\\WINNT");
+    box.Parse("RootDirectory(\"\\Demo\");TargetDirectory(\"%p%r\");");
+    SimClearCalls();
+    LoadFolderVariables();
+    EXPECT_STREQ("C:\\Program Files", folderVariables.programFilesDir);
+    EXPECT_STREQ("C:\\Start\\Programs", folderVariables.programsDir);
+    EXPECT_STREQ("C:\\Desk", folderVariables.desktopDir);
+    EXPECT_STREQ("C:\\WINNT", folderVariables.windowsDir);
+    EXPECT_STREQ("C:\\Windows\\system32", folderVariables.systemDir);
+    EXPECT_STREQ("\\Demo", folderVariables.rootDir);
+    EXPECT_STREQ("C:\\Program Files\\Demo", folderVariables.targetDir);
+    // Read with KEY_READ; every opened key is closed.
+    std::vector<SimCall> opens = SimCallsNamed("RegOpenKeyEx");
+    ASSERT_EQ(3u, opens.size());
+    EXPECT_EQ("0x20019", opens[0].args[3]);
+    EXPECT_EQ(3u, SimCallsNamed("RegCloseKey").size());
 }
 
 } // namespace

@@ -6,30 +6,21 @@
 
 namespace {
 
-using Args = std::vector<std::string>;
-
 TEST(SystemOperations, RegistryWritesOpenElseCreateAndStoreTheValueExactly) {
     Sandbox box;
     EXPECT_EQ(1, WriteRegistryString(2, "Software\\Test Key", "Name", "Value"));
-    EXPECT_EQ((Args{"HKEY_LOCAL_MACHINE", "Software\\Test Key", "0", "0x20006"}),
+    EXPECT_EQ((Lines{"HKEY_LOCAL_MACHINE", "Software\\Test Key", "0", "0x20006"}),
               SimCallsNamed("RegOpenKeyEx")[0].args);
     EXPECT_EQ(1, WriteRegistryString(2, "Software\\Test Key", "", ""));
     EXPECT_EQ(SimCallsNamed("RegOpenKeyEx").size(), SimCallsNamed("RegCloseKey").size());
-    // REG_SZ with its NUL: six bytes for five letters, one for the empty text.
-    SimValue value;
-    ASSERT_TRUE(SimGetRegistryValue(2, "Software\\Test Key", "Name", &value));
-    EXPECT_EQ(1u, value.type);
-    EXPECT_EQ(std::vector<uint8_t>({'V', 'a', 'l', 'u', 'e', 0}), value.data);
-    ASSERT_TRUE(SimGetRegistryValue(2, "Software\\Test Key", "", &value));
-    EXPECT_EQ(std::vector<uint8_t>{0}, value.data);
-    // REG_DWORD, little-endian two's complement.
+    // REG_SZ (1) with its NUL: six bytes for five letters, one for the empty text.
+    EXPECT_EQ(std::string("1:Value", 8), box.Value(2, "Software\\Test Key", "Name"));
+    EXPECT_EQ(std::string("1:", 3), box.Value(2, "Software\\Test Key", ""));
+    // REG_DWORD (4), little-endian two's complement.
     EXPECT_EQ(1, WriteRegistryDword(1, "Software\\Flags", "Minus", -1));
     EXPECT_EQ(1, WriteRegistryDword(3, "Software\\Flags", "Five", 0x01020305));
-    ASSERT_TRUE(SimGetRegistryValue(1, "Software\\Flags", "Minus", &value));
-    EXPECT_EQ(4u, value.type);
-    EXPECT_EQ((std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}), value.data);
-    ASSERT_TRUE(SimGetRegistryValue(3, "Software\\Flags", "Five", &value));
-    EXPECT_EQ((std::vector<uint8_t>{0x05, 0x03, 0x02, 0x01}), value.data);
+    EXPECT_EQ("4:\xFF\xFF\xFF\xFF", box.Value(1, "Software\\Flags", "Minus"));
+    EXPECT_EQ("4:\x05\x03\x02\x01", box.Value(3, "Software\\Flags", "Five"));
     // Root indexes outside 0 to 3 name no key; a key that can be neither
     // opened nor made gets nothing.
     EXPECT_EQ(0, WriteRegistryString(4, "Software\\X", "A", "b"));
@@ -39,25 +30,22 @@ TEST(SystemOperations, RegistryWritesOpenElseCreateAndStoreTheValueExactly) {
     EXPECT_FALSE(SimKeyExists(0, "NoSuchKey"));
 }
 
-Args made;
-void NoteLevel(const char* path, size_t length) {
-    made.push_back(std::string(path, length));
-}
-
 TEST(SystemOperations, MakeDirectoryPathMakesMissingLevelsAndRestoresTheDirectory) {
     Sandbox box;
+    static Lines made;
+    made.clear(); // a static, so that the lambda can be a plain function
+    auto NoteLevel = [](const char* path, size_t length) { made.emplace_back(path, length); };
     box.MakeFolder("C:\\A");
     box.MakeFolder("D:\\Work");
     PlatformSetCurrentDirectory("D:\\Work");
-    made.clear();
     // Each level made is reported; doubled and trailing separators count for
     // nothing; case does not matter.
     EXPECT_EQ(1, MakeDirectoryPath("C:\\A\\B\\C", NoteLevel));
     EXPECT_EQ(1, MakeDirectoryPath("C:\\x\\\\y\\", NoteLevel));
     EXPECT_EQ(1, MakeDirectoryPath("c:\\a\\b\\d", NoteLevel));
-    EXPECT_EQ((Args{"C:\\A\\B", "C:\\A\\B\\C", "C:\\x", "C:\\x\\\\y\\", "c:\\a\\b\\d"}), made);
+    EXPECT_EQ((Lines{"C:\\A\\B", "C:\\A\\B\\C", "C:\\x", "C:\\x\\\\y\\", "c:\\a\\b\\d"}), made);
     EXPECT_TRUE(box.Exists("C:\\X\\Y") && box.Exists("C:\\A\\B\\C"));
-    EXPECT_EQ((Args{"C", "d"}), box.List("C:\\A\\B")); // a and b were found as A and B
+    EXPECT_EQ((Lines{"C", "d"}), box.List("C:\\A\\B")); // a and b were found as A and B
     char current[260];
     PlatformGetCurrentDirectory(sizeof current, current);
     EXPECT_STREQ("D:\\Work", current);

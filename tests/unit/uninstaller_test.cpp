@@ -10,9 +10,8 @@ namespace {
 struct Uninstaller : ::testing::Test {
     Sandbox box;
     void SetUp() override {
-        box.MakeFolder("C:\\Apps");
-        box.MakeFolder("C:\\Apps\\Tool");
-        box.MakeFolder("C:\\Apps\\Tool\\docs");
+        for (const char* folder : {"C:\\Apps", "C:\\Apps\\Tool", "C:\\Apps\\Tool\\docs"})
+            box.MakeFolder(folder);
         for (const char* file : {"C:\\Apps\\Tool\\tool.exe", "C:\\Apps\\Tool\\docs\\readme.txt",
                                  "C:\\Apps\\Tool\\uninstall.exe"})
             box.Write(file, "x");
@@ -33,8 +32,8 @@ struct Uninstaller : ::testing::Test {
                   "Unknown (\"passed over\");\n"
                   "Title (\"Tool 1.0\");\n");
     }
-    std::vector<std::string> Boxes() {
-        std::vector<std::string> texts;
+    Lines Boxes() {
+        Lines texts;
         for (const SimCall& call : SimCallsNamed("MessageBox")) texts.push_back(call.args[0]);
         return texts;
     }
@@ -42,16 +41,15 @@ struct Uninstaller : ::testing::Test {
 
 TEST_F(Uninstaller, TakesTheInstallationBackAndHandsItsOwnFileOn) {
     EXPECT_EQ(ExitRemoved, RunUninstaller(""));
-    EXPECT_EQ((std::vector<std::string>{"Remove \"Tool 1.0\" and all of its components?",
-                                        "Tool 1.0 was removed."}),
+    EXPECT_EQ((Lines{"Remove \"Tool 1.0\" and all of its components?", "Tool 1.0 was removed."}),
               Boxes());
     // Only its own file is left, for the copy; the emptied key goes, its
     // parent and the other product's key stay; a missing file counts as done.
-    EXPECT_EQ(std::vector<std::string>{"uninstall.exe"}, box.List("C:\\Apps\\Tool"));
+    EXPECT_EQ(Lines{"uninstall.exe"}, box.List("C:\\Apps\\Tool"));
     EXPECT_FALSE(SimKeyExists(2, "Software\\Uninstall\\Tool"));
     EXPECT_TRUE(SimKeyExists(2, "Software\\Uninstall\\Other"));
     // C:\Apps\Tool and C:\Apps, both made by the install, go after it.
-    EXPECT_EQ((std::vector<std::string>{"C:\\Apps\\Tool\\uninstall.exe", "2"}),
+    EXPECT_EQ((Lines{"C:\\Apps\\Tool\\uninstall.exe", "2"}),
               SimCallsNamed("RemoveSelfLater").at(0).args);
     // The copy: the file, then the two folders, while empty.
     EXPECT_EQ(ExitRemoved, RunUninstaller("/L=2 /F=C:\\Apps\\Tool\\uninstall.exe"));
@@ -86,8 +84,7 @@ TEST_F(Uninstaller, AnswerNoOrNoLogChangesNothing) {
         if (!*log) unlink(SimHostPath("C:\\Apps\\Tool\\install.log").c_str());
         SimClearCalls();
         EXPECT_EQ(ExitFatal, RunUninstaller("/S"));
-        EXPECT_EQ(std::vector<std::string>{"Can't read the installation log in C:\\Apps\\Tool"},
-                  Boxes());
+        EXPECT_EQ(Lines{"Can't read the installation log in C:\\Apps\\Tool"}, Boxes());
         EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
     }
     EXPECT_TRUE(SimCallsNamed("RemoveSelfLater").empty());
