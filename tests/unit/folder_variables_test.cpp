@@ -13,8 +13,7 @@ TEST(FolderVariables, ExpandsTheLowerCaseLettersOnlyAndCutsLongResults) {
     SetFolder(folderVariables.targetDir, "D:\\Apps\\Demo");
     SetFolder(folderVariables.rootDir, "\\Demo");
     struct {
-        const char* text;
-        const char* expanded;
+        const char *text, *expanded;
     } cases[] = {
         {"%p%r", "C:\\Program Files\\Demo"},
         {"%t\\notes.txt", "D:\\Apps\\Demo\\notes.txt"},

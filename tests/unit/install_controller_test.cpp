@@ -1,6 +1,4 @@
-// Tests of the install controller, driven through the scripted window on
-// hand-made packages: what the user sees at the start and the end, what is
-// installed, and what every end leaves behind.
+// Tests of the install controller through the scripted window, on hand-made packages.
 #include "frontend/install_controller.h"
 
 #include "tests/unit/arj_test_support.h"
@@ -16,6 +14,7 @@ const char FullScript[] = "Title (\"Demo %p\");\r\n"
                           "MakeDirectory (\"%t\");\r\n"
                           "MoveFile (\"readme.txt\", \"%t\\readme.txt\");\r\n"
                           "MoveFile (\"tool.exe\", \"%t\\tool.exe\");\r\n";
+const Bytes Tool(5000, 'x');
 
 struct InstallController : ::testing::Test {
     Sandbox box;
@@ -25,17 +24,15 @@ struct InstallController : ::testing::Test {
         box.MakeFolder("C:\\Setup");
         box.MakeFolder("C:\\Program Files");
     }
-    void WritePackage(const std::string& script, const std::vector<Entry>& entries) {
+    void WritePackage(const std::string& script = FullScript,
+                      const std::vector<Entry>& entries = {Stored("readme.txt", "read me\n"),
+                                                           Stored("tool.exe", Tool)}) {
         box.Write("C:\\Setup\\setup.exe", Package(Archive(entries), script));
-    }
-    void WriteFullPackage() {
-        WritePackage(FullScript,
-                     {Stored("readme.txt", "read me\n"), Stored("tool.exe", Bytes(5000, 'x'))});
     }
 };
 
-TEST_F(InstallController, CancelAtOnceInstallsNothing) {
-    WriteFullPackage();
+TEST_F(InstallController, CancelInstallsNothingInstallExtractsRunsTheScriptAndCleansUp) {
+    WritePackage();
     scriptedUi.dialog = [] { OnCancel(); };
     EXPECT_EQ(0, RunInstaller(""));
     // The title as written, not expanded; the target from the script.
@@ -44,24 +41,13 @@ TEST_F(InstallController, CancelAtOnceInstallsNothing) {
     EXPECT_EQ("C:\\Program Files\\Demo", scriptedUi.targetText);
     EXPECT_FALSE(box.Exists("C:\\Program Files\\Demo"));
     EXPECT_TRUE(box.List("C:\\Temp").empty());
-    // A title over 228 characters and an entry name over 241 are cut to fit the status.
-    std::string title(250, 't'), name(300, 'n');
-    WritePackage("Title(\"" + title + "\");", {Stored(name, "x")});
-    EXPECT_EQ(2, RunInstaller("/S /D=C:\\Long")); // no file has a name that long
-    Lines status = ScriptedCalls({"SetStatusText"});
-    EXPECT_EQ("SetStatusText(" + ("This will install \"" + title).substr(0, 259) + ")", status[1]);
-    EXPECT_EQ("SetStatusText(" + ("Extracting: \"" + name).substr(0, 255) + ")", status[2]);
-}
-
-TEST_F(InstallController, InstallExtractsRunsTheScriptAndCleansUp) {
-    WriteFullPackage();
     scriptedUi.dialog = [] {
         scriptedUi.progress.clear();
         OnInstall();
         OnCancel(); // "Finish"
     };
     EXPECT_EQ(0, RunInstaller(""));
-    EXPECT_EQ(Bytes(5000, 'x'), box.Read("C:\\Program Files\\Demo\\tool.exe"));
+    EXPECT_EQ(Tool, box.Read("C:\\Program Files\\Demo\\tool.exe"));
     EXPECT_EQ("DeleteFile (\"C:\\Program Files\\Demo\\tool.exe\");\n"
               "DeleteFile (\"C:\\Program Files\\Demo\\readme.txt\");\n"
               "RemoveDirectory (\"C:\\Program Files\\Demo\");\n"
@@ -73,13 +59,20 @@ TEST_F(InstallController, InstallExtractsRunsTheScriptAndCleansUp) {
     EXPECT_EQ((Lines{"SetStatusText(Installation complete.)", "SetCancelCaption(Finish)"}),
               Lines(end.end() - 2, end.end()));
     EXPECT_TRUE(box.List("C:\\Temp").empty()); // the private folder is gone
+    // A title over 228 characters and an entry name over 241 are cut to fit the status.
+    std::string title(250, 't'), name(300, 'n');
+    WritePackage("Title(\"" + title + "\");", {Stored(name, "x")});
+    scriptedUi = ScriptedUi();
+    EXPECT_EQ(2, RunInstaller("/S /D=C:\\Long")); // no file has a name that long
+    Lines status = ScriptedCalls({"SetStatusText"});
+    EXPECT_EQ("SetStatusText(" + ("This will install \"" + title).substr(0, 259) + ")", status[0]);
+    EXPECT_EQ("SetStatusText(" + ("Extracting: \"" + name).substr(0, 255) + ")", status[1]);
 }
 
 TEST_F(InstallController, ExtractionProgressFollowsNumFiles) {
     // The last 100 is the script's own single record.
     struct Case {
-        int numFiles;
-        int entries;
+        int numFiles, entries;
         std::vector<int> progress;
     } cases[] = {
         {5, 5, {20, 40, 60, 80, 100, 100}}, {3, 2, {33, 66, 100}}, {200, 3, {0, 1, 100}},
@@ -97,7 +90,7 @@ TEST_F(InstallController, ExtractionProgressFollowsNumFiles) {
 
 TEST_F(InstallController, TargetsTypedBrowsedAndGiven) {
     // Typed: taken literally, not expanded.
-    WritePackage(FullScript, {Stored("readme.txt", "r"), Stored("tool.exe", "t")});
+    WritePackage();
     scriptedUi.dialog = [] {
         scriptedUi.targetText = "C:\\%p\\Demo";
         OnInstall();
@@ -122,18 +115,15 @@ TEST_F(InstallController, TargetsTypedBrowsedAndGiven) {
     EXPECT_EQ(0u, ScriptedCalls({"ShowAbout"})[0].find("ShowAbout(Vantorel v1.0\t\t\t\t\n\n"));
     // Given with /D=, silent: every Ask is answered Yes; quoted as a shell
     // passes an argument with blanks, the rest ignored.
-    WritePackage(std::string(FullScript) + "Ask(\"Shortcuts?\");Message(\"hello\");EndAsk();",
-                 {Stored("readme.txt", "r"), Stored("tool.exe", "t")});
+    WritePackage(std::string(FullScript) + "Ask(\"Shortcuts?\");Message(\"hello\");EndAsk();");
     scriptedUi = ScriptedUi();
     EXPECT_EQ(0, RunInstaller("/S /D=C:\\My Apps\\Demo"));
-    EXPECT_EQ("t", box.Read("C:\\My Apps\\Demo\\tool.exe"));
+    EXPECT_EQ(Tool, box.Read("C:\\My Apps\\Demo\\tool.exe"));
     EXPECT_EQ(1u, ScriptedCalls({"ShowInfo(hello)"}).size());
     EXPECT_EQ(0, RunInstaller("/S \"/D=C:\\Quoted Dir\\Demo\" trailing"));
-    EXPECT_EQ("t", box.Read("C:\\Quoted Dir\\Demo\\tool.exe"));
+    EXPECT_EQ(Tool, box.Read("C:\\Quoted Dir\\Demo\\tool.exe"));
 }
 
-// Entries that could not be extracted and steps that failed: the status names
-// them; silent mode exits 2; the dialog still ends normally.
 TEST_F(InstallController, FailuresAreReportedNotCalledComplete) {
     Entry bad = Stored("bad.txt", "bad data");
     bad.crc = 1;
@@ -160,19 +150,16 @@ TEST_F(InstallController, ExtractionFolderIsPrivateAndPlantedNamesArePassedOver)
     // Another process planted a file under an entry's name in the shared
     // temporary folder; the installer must neither use nor replace it.
     box.Write("C:\\Temp\\tool.exe", "planted");
-    WritePackage(FullScript, {Stored("readme.txt", "r"), Stored("tool.exe", "real")});
+    WritePackage();
     EXPECT_EQ(0, RunInstaller("/S"));
-    EXPECT_EQ("real", box.Read("C:\\Program Files\\Demo\\tool.exe"));
+    EXPECT_EQ(Tool, box.Read("C:\\Program Files\\Demo\\tool.exe"));
     EXPECT_EQ("planted", box.Read("C:\\Temp\\tool.exe"));
     EXPECT_EQ(Lines{"tool.exe"}, box.List("C:\\Temp"));
-    std::vector<SimCall> made = SimCallsNamed("CreateDirectory");
-    ASSERT_FALSE(made.empty());
-    EXPECT_EQ(0u, made[0].args[0].find("C:\\Temp\\vantorel-"));
-    EXPECT_EQ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", made[0].args.at(1));
+    Lines made = SimCallsNamed("CreateDirectory").at(0).args; // the first: the private folder
+    EXPECT_EQ(0u, made.at(0).find("C:\\Temp\\vantorel-"));
+    EXPECT_EQ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", made.at(1));
 }
 
-// Every fatal end says why, with its exit code, and leaves the temporary
-// folder as it was.
 TEST_F(InstallController, FatalEndsCleanUpAndHaveTheirExitCodes) {
     SimSetMessageOutput(stderr);
     WritePackage("A(1,2,3,4,5,6,7);", {});
@@ -185,9 +172,8 @@ TEST_F(InstallController, FatalEndsCleanUpAndHaveTheirExitCodes) {
     EXPECT_EXIT(RunInstaller(""), ::testing::ExitedWithCode(1),
                 "^Can't read file or unexpected end of file\n$");
     EXPECT_TRUE(box.List("C:\\Temp").empty());
-    std::string longTarget = "/S /D=C:\\" + std::string(300, 'd');
-    EXPECT_EXIT(RunInstaller(longTarget.c_str()), ::testing::ExitedWithCode(255),
-                "FATAL: Target directory too long.");
+    EXPECT_EXIT(RunInstaller(("/S /D=C:\\" + std::string(300, 'd')).c_str()),
+                ::testing::ExitedWithCode(255), "FATAL: Target directory too long.");
     SimSetTempPath("C:\\No\\Such\\");
     EXPECT_EXIT(RunInstaller(""), ::testing::ExitedWithCode(1),
                 "^Can't create a temporary folder in C:\\\\No\\\\Such\\\\\n$");

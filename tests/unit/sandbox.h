@@ -1,5 +1,4 @@
-// sandbox.h: a fresh folder behind the simulated drives for one test: drive
-// X: is root/X, the current directory starts as C:\, the window is scripted.
+// sandbox.h: a fresh simulated machine per test: drive X: is root/X, the window is scripted.
 #pragma once
 
 #include "actions/folder_variables.h"
@@ -25,8 +24,7 @@
 
 using Lines = std::vector<std::string>;
 
-// The window of the unit tests (scripted_ui.cpp): records every call, answers
-// from queues.
+// The window of the unit tests (scripted_ui.cpp): records calls, answers from queues.
 struct ScriptedUi {
     Lines calls;                           // "SetStatusText(text)", "AskYesNo(text)", ...
     std::vector<int> progress;             // every SetProgress value, in order
@@ -72,8 +70,7 @@ struct Sandbox {
     }
     ~Sandbox() {
         FreeCommandList();
-        // Out of the folder before removing it, so the process never stands
-        // in a folder that is gone.
+        // Out of the folder first: the process must not stand in a removed one.
         if (chdir("/") != 0 || system(("rm -rf '" + root + "'").c_str()) != 0) ADD_FAILURE();
         SimReset("");
     }

@@ -1,5 +1,4 @@
-// Tests of the script reader: cleaning, cutting, argument rules, limits, and
-// the package layout it reads.
+// Tests of the script reader: statements, arguments, comments, limits, the package layout.
 #include "tests/unit/sandbox.h"
 
 namespace {

@@ -1,5 +1,4 @@
-// Tests of the registry writes, directory paths and shortcuts against the
-// simulated machine, down to access masks, value types and byte counts.
+// Tests of registry writes, directory paths and shortcuts, down to access masks and bytes.
 #include "actions/system_operations.h"
 
 #include "tests/unit/sandbox.h"

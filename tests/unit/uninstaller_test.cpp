@@ -1,5 +1,4 @@
-// Tests of the uninstaller against the simulated machine: an installation
-// taken back from its install.log, what it keeps, and its exit codes.
+// Tests of the uninstaller: an installation taken back from its install.log, what it keeps.
 #include "uninstall/uninstaller.h"
 
 #include "tests/unit/sandbox.h"
@@ -92,8 +91,7 @@ TEST_F(Uninstaller, AnswerNoOrNoLogChangesNothing) {
 
 TEST(SamePath, FoldsCaseAndRunsOfBackslashes) {
     struct Case {
-        const char* a;
-        const char* b;
+        const char *a, *b;
         int same;
     } cases[] = {
         {"C:\\Apps\\Tool", "c:\\APPS\\tool", 1}, {"C:\\\\Tool\\x.exe", "C:\\Tool\\x.exe", 1},
