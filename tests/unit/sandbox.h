@@ -109,6 +109,11 @@ struct Sandbox {
         if (!SimGetRegistryValue(root, key, name, &v)) return "<missing>";
         return std::to_string(v.type) + ":" + std::string(v.data.begin(), v.data.end());
     }
+    // A shortcut as target|description.
+    static std::string Shortcut(const std::string& path) {
+        SimShortcut link;
+        return SimReadShortcut(path, &link) ? link.target + "|" + link.description : "<missing>";
+    }
     // The folders that LoadFolderVariables reads from the registry.
     void SetStandardFolders() const {
         SimSetRegistryString(2, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
