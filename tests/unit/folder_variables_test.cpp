@@ -7,11 +7,9 @@ namespace {
 
 TEST(FolderVariables, ExpandsTheLowerCaseLettersOnlyAndCutsLongResults) {
     Sandbox box;
-    SetFolder(folderVariables.programFilesDir, "C:\\Program Files");
-    SetFolder(folderVariables.windowsDir, "C:\\Windows");
-    SetFolder(folderVariables.systemDir, "C:\\Windows\\system32");
-    SetFolder(folderVariables.targetDir, "D:\\Apps\\Demo");
-    SetFolder(folderVariables.rootDir, "\\Demo");
+    box.SetStandardFolders(); // and the simulation's C:\Windows and C:\Windows\system32
+    box.Parse("RootDirectory(\"\\Demo\");TargetDirectory(\"D:\\Apps\\Demo\");");
+    LoadFolderVariables();
     struct {
         const char *text, *expanded;
     } cases[] = {

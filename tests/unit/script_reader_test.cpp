@@ -3,7 +3,7 @@
 
 namespace {
 
-TEST(ScriptReader, StatementsArgumentsCommentsAndLimits) {
+TEST(ScriptReader, StatementsArgumentsCommentsLimitsAndLookups) {
     Sandbox box;
     std::string name31(31, 'N'), text255(255, 't');
     struct Case {
@@ -49,10 +49,7 @@ TEST(ScriptReader, StatementsArgumentsCommentsAndLimits) {
     for (std::string over :
          {name31 + "N();", "A(\"" + text255 + "t\");", std::string("A(1,2,3,4,5,6,7);")})
         box.Parse(over, -1);
-}
 
-TEST(CommandRecords, Lookups) {
-    Sandbox box;
     box.Parse("Title(\"First\");Title(\"Second\");NumFiles(3);");
     EXPECT_STREQ("First", GetCommandText("Title", 0));
     EXPECT_EQ(nullptr, GetCommandText("title", 0));

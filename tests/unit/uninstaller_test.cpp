@@ -42,8 +42,7 @@ TEST_F(Uninstaller, TakesTheInstallationBackAndHandsItsOwnFileOn) {
     EXPECT_EQ(ExitRemoved, RunUninstaller(""));
     EXPECT_EQ((Lines{"Remove \"Tool 1.0\" and all of its components?", "Tool 1.0 was removed."}),
               Boxes());
-    // Only its own file is left, for the copy; the emptied key goes, its
-    // parent and the other product's key stay; a missing file counts as done.
+    // Its own file is left for the copy; a missing file counts as done; only the emptied key goes.
     EXPECT_EQ(Lines{"uninstall.exe"}, box.List("C:\\Apps\\Tool"));
     EXPECT_FALSE(SimKeyExists(2, "Software\\Uninstall\\Tool"));
     EXPECT_TRUE(SimKeyExists(2, "Software\\Uninstall\\Other"));
