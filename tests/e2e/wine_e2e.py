@@ -283,29 +283,26 @@ def forget_full_install(wine, target):
         wine.reg("delete", root + r"\Software\Vantorel E2E")
 
 
-def expected_log(target, programs, desktop):
-    key = r"Software\Vantorel E2E"
-    lines = [
-        'Title ("E2E Tool 1.0");',
-        f'RemoveRegistry (2, "{key}", "InstallPath");',
-        f'RemoveRegistry (1, "{key}", "");',
-        f'RemoveRegistry (2, "{key}", "Answer");',
-        f'RemoveRegistry (1, "{key}", "Minus");',
-        f'RemoveRegistry (2, "{UNINSTALL_KEY}", "DisplayName");',
-        f'RemoveRegistry (2, "{UNINSTALL_KEY}", "UninstallString");',
-        f'RemoveDirectory ("{target.rsplit(chr(92), 1)[0]}");',
-        f'RemoveDirectory ("{target}");',
-        f'RemoveDirectory ("{target}\\docs");',
-        f'DeleteFile ("{target}\\docs\\readme.txt");',
-        f'DeleteFile ("{target}\\tool.exe");',
-        f'DeleteFile ("{target}\\data.bin");',
-        f'DeleteFile ("{target}\\uninstall.exe");',
-        f'RemoveDirectory ("{programs}\\E2E Tool");',
-        f'DeleteFile ("{programs}\\E2E Tool\\E2E Tool.lnk");',
-        f'DeleteFile ("{desktop}\\E2E Readme.lnk");',
-        f'DeleteFile ("{target}\\notes.txt");',
-    ]
-    return "".join(line + "\n" for line in reversed(lines)).encode()
+# install.log after FULL_SCRIPT, newest record first.
+EXPECTED_LOG = r"""DeleteFile ("{t}\notes.txt");
+DeleteFile ("{desktop}\E2E Readme.lnk");
+DeleteFile ("{programs}\E2E Tool\E2E Tool.lnk");
+RemoveDirectory ("{programs}\E2E Tool");
+DeleteFile ("{t}\uninstall.exe");
+DeleteFile ("{t}\data.bin");
+DeleteFile ("{t}\tool.exe");
+DeleteFile ("{t}\docs\readme.txt");
+RemoveDirectory ("{t}\docs");
+RemoveDirectory ("{t}");
+RemoveDirectory ("{parent}");
+RemoveRegistry (2, "{uninstall}", "UninstallString");
+RemoveRegistry (2, "{uninstall}", "DisplayName");
+RemoveRegistry (1, "Software\Vantorel E2E", "Minus");
+RemoveRegistry (2, "Software\Vantorel E2E", "Answer");
+RemoveRegistry (1, "Software\Vantorel E2E", "");
+RemoveRegistry (2, "Software\Vantorel E2E", "InstallPath");
+Title ("E2E Tool 1.0");
+"""
 
 
 def step_silent(options):
@@ -357,7 +354,9 @@ def step_silent(options):
             expect_equal(link_target, fields.get("Local path"), f"target of {link}")
             expect_equal(description, fields.get("Description"), f"description of {link}")
 
-        expect_equal(expected_log(target, programs, desktop),
+        log = EXPECTED_LOG.format(t=target, parent=target.rsplit("\\", 1)[0], programs=programs,
+                                  desktop=desktop, uninstall=UNINSTALL_KEY)
+        expect_equal(log.encode(),
                      read(os.path.join(target_unix, "install.log")), "install.log")
 
         # uninstall.exe /S, beside planted DLLs, takes it all back but the
