@@ -20,18 +20,16 @@ struct InstallController : ::testing::Test {
     Sandbox box;
     void SetUp() override {
         box.SetStandardFolders();
-        SimSetModuleFileName("C:\\Setup\\setup.exe");
-        box.MakeFolder("C:\\Setup");
         box.MakeFolder("C:\\Program Files");
     }
     void WritePackage(const std::string& script = FullScript,
                       const std::vector<Entry>& entries = {Stored("readme.txt", "read me\n"),
                                                            Stored("tool.exe", Tool)}) {
-        box.Write("C:\\Setup\\setup.exe", Package(Archive(entries), script));
+        box.Write("C:\\vantorel.exe", Package(Archive(entries), script)); // the running file
     }
 };
 
-TEST_F(InstallController, CancelInstallsNothingInstallExtractsRunsTheScriptAndCleansUp) {
+TEST_F(InstallController, CancelInstallsNothingInstallExtractsPrivatelyRunsTheScriptAndCleansUp) {
     WritePackage();
     scriptedUi.dialog = [] { OnCancel(); };
     EXPECT_EQ(0, RunInstaller(""));
@@ -41,13 +39,18 @@ TEST_F(InstallController, CancelInstallsNothingInstallExtractsRunsTheScriptAndCl
     EXPECT_EQ("C:\\Program Files\\Demo", scriptedUi.targetText);
     EXPECT_FALSE(box.Exists("C:\\Program Files\\Demo"));
     EXPECT_TRUE(box.List("C:\\Temp").empty());
-    scriptedUi.dialog = [] {
-        scriptedUi.progress.clear();
-        OnInstall();
-        OnCancel(); // "Finish"
-    };
+    // Elevated, the extraction folder is open to administrators and SYSTEM only; a file planted
+    // under an entry's name in C:\Temp is neither used nor replaced.
+    SimSetElevated(true);
+    box.Write("C:\\Temp\\tool.exe", "planted");
+    scriptedUi.dialog = [] { OnInstall(); };
     EXPECT_EQ(0, RunInstaller(""));
     EXPECT_EQ(Tool, box.Read("C:\\Program Files\\Demo\\tool.exe"));
+    EXPECT_EQ("planted", box.Read("C:\\Temp\\tool.exe"));
+    EXPECT_EQ(Lines{"tool.exe"}, box.List("C:\\Temp"));       // the private folder is gone
+    Lines made = SimCallsNamed("CreateDirectory").at(0).args; // the first: the private folder
+    EXPECT_EQ(0u, made.at(0).find("C:\\Temp\\vantorel-"));
+    EXPECT_EQ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", made.at(1));
     EXPECT_EQ("DeleteFile (\"C:\\Program Files\\Demo\\tool.exe\");\n"
               "DeleteFile (\"C:\\Program Files\\Demo\\readme.txt\");\n"
               "RemoveDirectory (\"C:\\Program Files\\Demo\");\n"
@@ -58,7 +61,6 @@ TEST_F(InstallController, CancelInstallsNothingInstallExtractsRunsTheScriptAndCl
     Lines end = ScriptedCalls({"SetStatusText", "SetCancelCaption"});
     EXPECT_EQ((Lines{"SetStatusText(Installation complete.)", "SetCancelCaption(Finish)"}),
               Lines(end.end() - 2, end.end()));
-    EXPECT_TRUE(box.List("C:\\Temp").empty()); // the private folder is gone
     // A title over 228 characters and an entry name over 241 are cut to fit the status.
     std::string title(250, 't'), name(300, 'n');
     WritePackage("Title(\"" + title + "\");", {Stored(name, "x")});
@@ -133,26 +135,10 @@ TEST_F(InstallController, FailuresAreReportedNotCalledComplete) {
     EXPECT_EQ("DeleteFile (\"C:\\Out\\good.txt\");\nRemoveDirectory (\"C:\\Out\");\n",
               box.Read("C:\\Out\\install.log"));
     EXPECT_TRUE(box.List("C:\\Temp").empty());
-    scriptedUi = ScriptedUi();
     scriptedUi.dialog = [] { OnInstall(); };
     EXPECT_EQ(0, RunInstaller(""));
     EXPECT_EQ(
         0u, ScriptedCalls({"SetStatusText"}).back().find("SetStatusText(Installation incomplete:"));
-}
-
-TEST_F(InstallController, ExtractionFolderIsPrivateAndPlantedNamesArePassedOver) {
-    // Elevated, the folder is open to administrators and SYSTEM only.
-    SimSetElevated(true);
-    // A file planted under an entry's name in C:\Temp is neither used nor replaced.
-    box.Write("C:\\Temp\\tool.exe", "planted");
-    WritePackage();
-    EXPECT_EQ(0, RunInstaller("/S"));
-    EXPECT_EQ(Tool, box.Read("C:\\Program Files\\Demo\\tool.exe"));
-    EXPECT_EQ("planted", box.Read("C:\\Temp\\tool.exe"));
-    EXPECT_EQ(Lines{"tool.exe"}, box.List("C:\\Temp"));
-    Lines made = SimCallsNamed("CreateDirectory").at(0).args; // the first: the private folder
-    EXPECT_EQ(0u, made.at(0).find("C:\\Temp\\vantorel-"));
-    EXPECT_EQ("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", made.at(1));
 }
 
 TEST_F(InstallController, FatalEndsCleanUpAndHaveTheirExitCodes) {
@@ -160,9 +146,8 @@ TEST_F(InstallController, FatalEndsCleanUpAndHaveTheirExitCodes) {
     WritePackage("A(1,2,3,4,5,6,7);", {});
     EXPECT_EXIT(RunInstaller("/S"), ::testing::ExitedWithCode(255),
                 "FATAL: Error parsing installation script.");
-    WritePackage("Title(\"x\");", {Stored("a.txt", "aaaa"), Stored("b.txt", Bytes(9000, 'b'))});
-    Bytes package = box.Read("C:\\Setup\\setup.exe");
-    box.Write("C:\\Setup\\setup.exe", package.substr(0, package.size() - 3000)); // truncated
+    Bytes package = Package(Archive({Stored("a.txt", "aaaa"), Stored("b.txt", Bytes(9000, 'b'))}));
+    box.Write("C:\\vantorel.exe", package.substr(0, package.size() - 3000)); // truncated
     scriptedUi.dialog = [] { OnInstall(); };
     EXPECT_EXIT(RunInstaller(""), ::testing::ExitedWithCode(1),
                 "^Can't read file or unexpected end of file\n$");
