@@ -1,10 +1,7 @@
-// archive_fuzzer.cpp: feeds whole packages to the installer's archive reader,
-// through memory_platform.h. The input is a package as it follows the
-// installer's image (script length, script, archive length, archive); the
-// image is 24576 zero bytes in front. Header CRCs stop nearly every mutation
-// at the first header: when the first input byte is odd, every header CRC
-// that can be found is set right first, so that mutations reach the entries
-// and the decoders.
+// archive_fuzzer.cpp: whole packages for the installer's archive reader. Header CRCs stop
+// nearly every mutation at the first header, so when the first input byte is odd every header
+// CRC that can be found is set right first; the rest of the input is what follows the
+// installer's image (script length, script, archive length, archive).
 #include "arj/archive_reader.h"
 #include "arj/arj_format.h"
 #include "arj/crc32.h"

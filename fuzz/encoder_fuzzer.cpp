@@ -1,7 +1,5 @@
-// encoder_fuzzer.cpp: bytes in, compressed by our ARJ encoder, extracted by
-// the installer's own reader: the same bytes must come out, and no failure.
-// The first input byte picks the method (bit 0: 1 or 4) and the level (the
-// others); the rest is the entry, read back through memory_platform.h.
+// encoder_fuzzer.cpp: the first input byte picks the method and the level; the rest, compressed
+// by our ARJ encoder and extracted by the installer's reader, must come out the same, unfailed.
 #include "arj/archive_reader.h"
 #include "arj/crc32.h"
 #include "arj/encode/arj_encoder.h"
