@@ -91,27 +91,22 @@ TEST_F(InstallController, ExtractionProgressFollowsNumFiles) {
 }
 
 TEST_F(InstallController, TargetsTypedBrowsedAndGiven) {
-    // Typed: taken literally, not expanded.
-    WritePackage();
-    scriptedUi.dialog = [] {
-        scriptedUi.targetText = "C:\\%p\\Demo";
-        OnInstall();
-    };
-    EXPECT_EQ(0, RunInstaller(""));
-    EXPECT_TRUE(box.Exists("C:\\%p\\Demo\\install.log"));
     // Browsed: the root directory appended, unless the box was closed or has no room.
+    WritePackage();
     scriptedUi.dialog = [] {
         scriptedUi.browseResults = {"D:\\Apps"};
         OnBrowse();
         OnBrowse();
         scriptedUi.browseResults = {std::string(256, 'L')};
         OnBrowse();
+        EXPECT_STREQ("D:\\Apps\\Demo", folderVariables.targetDir);
+        EXPECT_EQ("D:\\Apps\\Demo", scriptedUi.targetText);
         OnAbout();
-        OnCancel();
+        scriptedUi.targetText = "C:\\%p\\Demo"; // typed: taken literally, not expanded
+        OnInstall();
     };
     EXPECT_EQ(0, RunInstaller(""));
-    EXPECT_STREQ("D:\\Apps\\Demo", folderVariables.targetDir);
-    EXPECT_EQ("D:\\Apps\\Demo", scriptedUi.targetText);
+    EXPECT_TRUE(box.Exists("C:\\%p\\Demo\\install.log"));
     EXPECT_EQ(0u, ScriptedCalls({"ShowAbout"})[0].find("ShowAbout(Vantorel v1.0\t\t\t\t\n\n"));
     // Given with /D=, silent (every Ask answered Yes), also quoted, the rest ignored.
     WritePackage(std::string(FullScript) + "Ask(\"Shortcuts?\");Message(\"hello\");EndAsk();");
