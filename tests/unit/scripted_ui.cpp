@@ -21,9 +21,8 @@ void UiShowInfo(const char* text) {
 
 int UiAskYesNo(const char* text) {
     scriptedUi.calls.push_back("AskYesNo(" + std::string(text) + ")");
-    if (scriptedUi.yesNoAnswers.empty()) return 1;
-    int answer = scriptedUi.yesNoAnswers.front();
-    scriptedUi.yesNoAnswers.pop_front();
+    int answer = scriptedUi.yesNoAnswers.empty() ? 1 : scriptedUi.yesNoAnswers.front();
+    if (!scriptedUi.yesNoAnswers.empty()) scriptedUi.yesNoAnswers.pop_front();
     return answer;
 }
 
