@@ -325,16 +325,11 @@ def step_silent(options):
 
         # Files: binary entries byte for byte, the text entry with CR LF line
         # ends, all with the archived time.
-        installed = {
-            "docs/readme.txt": files["readme.txt"].replace(b"\n", b"\r\n"),
-            "tool.exe": files["tool.exe"],
-            "data.bin": files["data.bin"],
-            "notes.txt": files["notes.txt"],
-        }
+        installed = {name: files[name] for name in ("tool.exe", "data.bin", "notes.txt")}
+        installed["docs/readme.txt"] = files["readme.txt"].replace(b"\n", b"\r\n")
         for name, data in installed.items():
             path = os.path.join(target_unix, name)
-            check(os.path.isfile(path), f"{name} not installed")
-            expect_equal(data, read(path), f"content of {name}")
+            expect_equal(data, read(path) if os.path.isfile(path) else None, f"content of {name}")
             expect_equal(FILE_TIME, int(os.stat(path).st_mtime), f"time of {name}")
         product = {"tool.exe", "data.bin", "notes.txt", "uninstall.exe", "install.log"}
         expect_equal(product | {"docs"}, set(os.listdir(target_unix)), "the target folder")
@@ -356,8 +351,7 @@ def step_silent(options):
 
         log = EXPECTED_LOG.format(t=target, parent=target.rsplit("\\", 1)[0], programs=programs,
                                   desktop=desktop, uninstall=UNINSTALL_KEY)
-        expect_equal(log.encode(),
-                     read(os.path.join(target_unix, "install.log")), "install.log")
+        expect_equal(log.encode(), read(os.path.join(target_unix, "install.log")), "install.log")
 
         # uninstall.exe /S, beside planted DLLs, takes it all back but the
         # user's own file and the folders that hold it.
