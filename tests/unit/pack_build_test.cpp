@@ -21,35 +21,21 @@ const char GoodScript[] = "Title (\"Demo\");\r\nNumFiles (2);\r\n"
                           "MoveFile (\"a.txt\", \"%t\\a.txt\");\r\n"
                           "MoveFile (\"b.bin\", \"%t\\b.bin\");\r\n";
 
-// A fresh folder per test, so that leftovers can be counted, with the stub,
-// GoodScript and the files that it moves.
-class PackBuild : public ::testing::Test {
-  protected:
+// With the stub, GoodScript and the files that it moves; the folder's files
+// are counted for leftovers.
+struct PackBuild : PackFolder {
     void SetUp() override {
-        char pattern[] = "/tmp/vantorel-build-test-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        dir = pattern;
         Write("stub.exe", PlaceholderStub());
         Write("script.txt", GoodScript);
         Write("a.txt", "first file\n");
         Write("b.bin", std::string("\0\1\2\3\xff", 5));
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-    void Write(const std::string& name, const std::string& bytes) const {
-        EXPECT_TRUE(WriteWholeFile(Path(name), bytes)) << name;
-    }
-    std::string Read(const std::string& name) const {
-        std::string bytes;
-        return ReadWholeFile(Path(name), &bytes) ? bytes : "<missing>";
-    }
     std::set<std::string> Files() const {
         std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir))
+        for (const auto& entry : std::filesystem::directory_iterator(box.root))
             names.insert(entry.path().filename());
         return names;
     }
-    std::string dir;
 };
 
 TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
@@ -141,7 +127,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
 }
 
 TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
-    std::string archive = MakeArj(dir, "-m1", "a.txt b.bin");
+    std::string archive = MakeArj(box.root, "-m1", "a.txt b.bin");
     EXPECT_EQ((PackRun{0, "--stderr--"}),
               RunPack("build -o " + Path("setup.exe") + " --stub " + Path("stub.exe") + " " +
                       Path("script.txt") + " " + Path("made.arj")))
@@ -232,7 +218,7 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
 
 TEST_F(PackBuild, FindsTheStubBesideItsOwnFolder) {
     // The builds put the tool in build/host and the stub in build/win32.
-    std::string cd = "cd " + dir + " && ";
+    std::string cd = "cd " + box.root + " && ";
     ASSERT_EQ(0, system((cd + "mkdir host win32 && cp " VANTOREL_PACK " host/").c_str()));
     std::string build = cd + "host/vantorel-pack build -o setup.exe script.txt a.txt b.bin";
     EXPECT_NE(0, system((build + " 2>/dev/null").c_str())); // no stub yet

@@ -1,6 +1,8 @@
-// pack_runner.h: runs the built vantorel-pack as a user would.
+// pack_runner.h: runs the built vantorel-pack as a user would, on files in a
+// folder of the test's own.
 #pragma once
 
+#include "tests/unit/sandbox.h"
 #include "tools/pack/package_file.h"
 
 #include <stdlib.h>
@@ -33,3 +35,16 @@ inline PackRun RunPack(const std::string& arguments) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             TakeFile(out) + "--stderr--" + TakeFile(err)};
 }
+
+// A fresh folder for each test, removed after it.
+struct PackFolder : ::testing::Test {
+    Sandbox box;
+    std::string Path(const std::string& name) const { return box.root + "/" + name; }
+    void Write(const std::string& name, const std::string& bytes) const {
+        EXPECT_TRUE(WriteWholeFile(Path(name), bytes)) << name;
+    }
+    std::string Read(const std::string& name) const {
+        std::string bytes;
+        return ReadWholeFile(Path(name), &bytes) ? bytes : "<missing>";
+    }
+};

@@ -10,32 +10,29 @@ namespace {
 
 using namespace arj_test;
 
-std::string TempPath(const char* name) {
-    return std::string("/tmp/vantorel-pack-test-") + name;
-}
+using PackCheck = PackFolder;
+using PackTool = PackFolder;
 
-TEST(PackCheck, PrintsOneLogLinePerRecord) {
+TEST_F(PackCheck, PrintsOneLogLinePerRecordOrRefusesWhatTheInstallerWould) {
     std::string script =
         "Title (\"Demo\");\r\nNumFiles (2);\r\n# comment\r\n"
         "Registry (2, \"Software\\Demo\", \"Path\", \"%t\");\r\nAsk (\"q\");EndAsk ();\r\n";
-    ASSERT_TRUE(WriteWholeFile(TempPath("script.txt"), script));
-    ASSERT_TRUE(WriteWholeFile(TempPath("package.exe"), Package("", script)));
-    for (const std::string& what : {"--script " + TempPath("script.txt"), TempPath("package.exe")})
+    Write("script.txt", script);
+    Write("package.exe", Package("", script));
+    for (const std::string& what : {"--script " + Path("script.txt"), Path("package.exe")})
         EXPECT_EQ((PackRun{0, "Title (\"Demo\");\nNumFiles (2);\nRegistry (2, \"Software\\Demo\", "
                               "\"Path\", \"%t\");\nAsk (\"q\");\nEndAsk ();\n--stderr--"}),
                   RunPack("check " + what));
-}
 
-TEST(PackCheck, RefusesWhatTheInstallerWouldRefuse) {
-    ASSERT_TRUE(WriteWholeFile(TempPath("bad.txt"), "Foo(1,2,3,4,5,6,7);"));
-    EXPECT_EQ((PackRun{1, "--stderr--" + TempPath("bad.txt") +
+    Write("bad.txt", "Foo(1,2,3,4,5,6,7);");
+    EXPECT_EQ((PackRun{1, "--stderr--" + Path("bad.txt") +
                               ":1:17: error: a seventh argument: the installer refuses statements "
                               "of over six (\"Error parsing installation script.\")\n"
                               "Error parsing installation script.\n"}),
-              RunPack("check --script " + TempPath("bad.txt")));
+              RunPack("check --script " + Path("bad.txt")));
 
-    ASSERT_TRUE(WriteWholeFile(TempPath("short.exe"), "MZ too short for a package"));
-    EXPECT_EQ(1, RunPack("check " + TempPath("short.exe")).exitCode);
+    Write("short.exe", "MZ too short for a package");
+    EXPECT_EQ(1, RunPack("check " + Path("short.exe")).exitCode);
 
     PackRun missing = RunPack("check /nonexistent/installer.exe");
     EXPECT_EQ(1, missing.exitCode);
@@ -44,12 +41,11 @@ TEST(PackCheck, RefusesWhatTheInstallerWouldRefuse) {
 
 // list and extract run the installer's reader and answer with its exit codes
 // and messages.
-TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
-    Entry packed = Stored("b.txt", "\x34\x1A\x40");
-    packed.method = 4, packed.version = 2, packed.original = "hi";
+TEST_F(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
+    Entry packed{"b.txt", "\x34\x1A\x40", "hi", 4, 0, 2, 0, 2}; // method 4 needs version 2
     Entry bad = Stored("bad", "data");
     bad.crc = 1;
-    std::string package = TempPath("list.exe"), folder = TempPath("out");
+    std::string package = Path("list.exe"), folder = Path("out");
     ASSERT_TRUE(WriteWholeFile(package, Package(Archive({Stored("a.txt", "text"), packed}))));
     ASSERT_EQ(0, system(("mkdir -p " + folder).c_str()));
     // Method, original and compressed size, CRC, host OS, file type, name.
@@ -60,8 +56,7 @@ TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
     EXPECT_EQ(0, list.exitCode);
     EXPECT_NE(std::string::npos, list.out.find(line)) << list.out;
     EXPECT_EQ(0, RunPack("extract " + package + " -C " + folder).exitCode);
-    std::string text;
-    EXPECT_TRUE(ReadWholeFile(folder + "/b.txt", &text) && text == "hi");
+    EXPECT_EQ("hi", Read("out/b.txt"));
 
     ASSERT_TRUE(WriteWholeFile(package, Package(Archive({Stored("ok", "fine"), bad}))));
     PackRun extract = RunPack("extract -C " + folder + " " + package);
@@ -77,7 +72,6 @@ TEST(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
     EXPECT_EQ((PackRun{1, "--stderr--vantorel-pack: cannot enter " + package +
                               "/sub: Not a directory\n"}),
               RunPack("extract " + package + " -C " + package + "/sub"));
-    EXPECT_EQ(system(("rm -rf " + folder + " " + package).c_str()), 0);
 }
 
 } // namespace
