@@ -88,28 +88,24 @@ TEST(ArchiveReader, FatalConditionsReturnTheirMessage) {
 
 TEST(ArchiveReader, UnsupportedEntriesArePassedOverAndCounted) {
     Sandbox box;
-    std::vector<Entry> entries(8, Stored("", "payload"));
-    const char* names[] = {"version4",   "garbled",  "method5", "type3",
-                           "oldmethod4", "negative", "method4", "last"};
-    for (size_t i = 0; i < entries.size(); i++) entries[i].name = names[i];
-    entries[0].minVersion = 4;
-    entries[1].flags = 1;
-    entries[2].method = 5;
-    entries[3].fileType = 3;
-    entries[4].method = entries[6].method = 4;
-    entries[4].version = 1; // its method 4 is another format
-    entries[5].originalSize = 0x80000000u;
-    entries[6].version = 2;
-    entries[6].data = Bytes("\x34\x1A\x40", 3); // literals 'h', 'i'
-    entries[6].original = "hi";
+    const Bytes p = "payload";
+    const std::vector<Entry> entries = {
+        {"version4", p, p, 0, 0, 2, 0, 11, 4},
+        {"garbled", p, p, 0, 0, 2, 1},
+        {"method5", p, p, 5},
+        {"type3", p, p, 0, 3},
+        {"oldmethod4", p, p, 4, 0, 2, 0, 1}, // its method 4 is another format
+        {"negative", p, p, 0, 0, 2, 0, 11, 1, 0x80000000u},
+        {"method4", "\x34\x1A\x40", "hi", 4, 0, 2, 0, 2}, // literals 'h', 'i'
+        Stored("last", p)};
     Extracted x = Extract(box, Package(Archive(entries)));
     EXPECT_EQ(6, x.result);
-    EXPECT_EQ(std::vector<std::string>(names, names + 8), x.names);
     EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1, 1, 0, 0}), x.statuses);
-    for (int i = 0; i < 6; i++)
-        EXPECT_FALSE(box.Exists(std::string("C:\\") + names[i])) << names[i];
-    EXPECT_EQ("hi", box.Read("C:\\method4"));
-    EXPECT_EQ("payload", box.Read("C:\\last"));
+    ASSERT_EQ(entries.size(), x.names.size());
+    for (size_t i = 0; i < entries.size(); i++) {
+        EXPECT_EQ(entries[i].name, x.names[i]);
+        EXPECT_EQ(i < 6 ? "<missing>" : entries[i].original, box.Read("C:\\" + entries[i].name));
+    }
 }
 
 TEST(ArchiveReader, StoredEntriesHeadersCrcChecksAndTimes) {
@@ -120,14 +116,12 @@ TEST(ArchiveReader, StoredEntriesHeadersCrcChecksAndTimes) {
     Entry padded = Stored("padded", "p"); // the largest basic header
     padded.comment = Bytes(2600 - 38, 'c');
     ASSERT_EQ(2600u, BasicHeader(padded).size());
-    Entry skipped = Stored("unused", "u");
-    skipped.method = 1;
-    skipped.data = Bytes("\x00\x01\x00\x00\x07\x50\x00", 7) + "bytes the decoder leaves";
+    Entry skipped{"unused", Bytes("\x00\x01\x00\x00\x07\x50\x00", 7) + "bytes the decoder leaves",
+                  "u", 1};
     // From Unix, seconds since 1970; from MS-DOS, its date and time, local.
-    Entry unix = Stored("unix", "u"), dos = Stored("dos", "d");
+    Entry unix = Stored("unix", "u"), dos{"dos", "d", "d", 0, 0, MsdosHostOs};
     unix.time = 1709214330;
     dos.time = (2024 - 1980) << 25 | 2 << 21 | 29 << 16 | 13 << 11 | 45 << 5 | 30 / 2;
-    dos.hostOs = 0;
     Bytes archive = MainHeader() + Frame(BasicHeader(Stored("ext", "e")), {"\x60\xEA", "zz"}) + "e";
     for (const Entry& e :
          {Stored("big", big), Stored("empty", ""), damaged, padded, skipped, unix, dos})
