@@ -142,10 +142,8 @@ TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
 // the arj archiver writes on Unix. Any number of jobs gives the same bytes.
 TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
     ASSERT_EQ(0, mkdir(Path("in").c_str(), 0755));
-    std::string binary, noise;
+    std::string binary;
     for (int i = 0; i < 70000; i++) binary += (char)(i * 7 + i / 256);
-    for (uint32_t i = 0, x = 1; i < 30000; i++)
-        noise += (char)((x = x * 1103515245u + 12345u) >> 16);
     struct {
         const char* name;
         std::string data;
@@ -153,7 +151,7 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
     } files[] = {{"Readme.TXT", "Hello\r\nWorld\r\n", false},
                  {"tool.exe", binary, true},
                  {"empty.dat", "", false},
-                 {"noise.bin", noise, false}};
+                 {"noise.bin", Pseudo(30000, 1), false}};
     std::string list, script = "NumFiles (4);\r\n";
     for (const auto& f : files) {
         Write("in/" + std::string(f.name), f.data);
