@@ -1,5 +1,4 @@
-// Tests of extraction on archives that the arj archiver makes from files the
-// test writes: every method, text entries, other host systems, file times.
+// Tests of extraction from archives that arj makes of files the test writes.
 #include "arj/archive_reader.h"
 #include "platform/platform.h"
 #include "tests/unit/arj_test_support.h"

@@ -1,5 +1,4 @@
-// Tests of the bit input, the code tables and both decoders on hand-made
-// streams, also ones the arj archiver never writes.
+// Tests of the bit input, code tables and decoders on hand-made streams.
 #include "arj/bit_input.h"
 #include "arj/crc32.h"
 #include "arj/decode_method4.h"

@@ -1,5 +1,4 @@
-// Tests of the ARJ encoder: what it writes comes back through the installer's
-// reader, and through the arj archiver, as the bytes it was given.
+// Tests of the ARJ encoder: the reader and arj get back the bytes it was given.
 #include "arj/encode/arj_encoder.h"
 #include "arj/encode/block_code.h"
 #include "arj/encode/prefix_code.h"

@@ -1,5 +1,4 @@
-// arj_test_support.h: archives made by hand or by the arj archiver from files
-// the test writes, and small encoders for hand-made compressed streams.
+// arj_test_support.h: archives made by hand or by arj, encoders for hand-made streams.
 #pragma once
 
 #include "arj/archive_reader.h"
@@ -25,15 +24,11 @@ inline uint32_t Crc(const Bytes& bytes) {
 }
 
 inline Bytes Le(uint64_t value, int bytes) {
-    Bytes b;
-    for (int i = 0; i < bytes; i++) b += (char)(value >> (8 * i));
-    return b;
+    return bytes ? (char)value + Le(value >> 8, bytes - 1) : "";
 }
 
 inline uint32_t ReadLe(const Bytes& bytes, size_t at, int count = 4) {
-    uint32_t value = 0;
-    while (count--) value = value << 8 | (uint8_t)bytes.at(at + count);
-    return value;
+    return count ? (uint8_t)bytes.at(at) | ReadLe(bytes, at + 1, count - 1) << 8 : 0;
 }
 
 // Where the basic headers of an archive without extended headers start, the

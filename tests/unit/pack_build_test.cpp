@@ -21,8 +21,7 @@ const char GoodScript[] = "Title (\"Demo\");\r\nNumFiles (2);\r\n"
                           "MoveFile (\"a.txt\", \"%t\\a.txt\");\r\n"
                           "MoveFile (\"b.bin\", \"%t\\b.bin\");\r\n";
 
-// With the stub, GoodScript and the files that it moves; the folder's files
-// are counted for leftovers.
+// With the stub, GoodScript and the files that it moves.
 struct PackBuild : PackFolder {
     void SetUp() override {
         Write("stub.exe", PlaceholderStub());

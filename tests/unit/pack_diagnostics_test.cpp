@@ -1,5 +1,4 @@
-// Tests of the publisher's diagnostics: the mirror of the reader, each
-// diagnostic's class and place, silence on sound scripts, code pages.
+// Tests of the publisher's script diagnostics and code pages.
 #include "tests/unit/sandbox.h"
 #include "tools/pack/code_page.h"
 #include "tools/pack/script_diagnostics.h"

@@ -1,5 +1,4 @@
-// pack_runner.h: runs the built vantorel-pack as a user would, on files in a
-// folder of the test's own.
+// pack_runner.h: runs the built vantorel-pack as a user would.
 #pragma once
 
 #include "tests/unit/sandbox.h"

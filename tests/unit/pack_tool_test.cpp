@@ -39,8 +39,7 @@ TEST_F(PackCheck, PrintsOneLogLinePerRecordOrRefusesWhatTheInstallerWould) {
     EXPECT_NE(std::string::npos, missing.out.find("cannot read /nonexistent/installer.exe"));
 }
 
-// list and extract run the installer's reader and answer with its exit codes
-// and messages.
+// list and extract answer with the installer's exit codes and messages.
 TEST_F(PackTool, ListsAndExtractsWithTheInstallersExitCodes) {
     Entry packed{"b.txt", "\x34\x1A\x40", "hi", 4, 0, 2, 0, 2}; // method 4 needs version 2
     Entry bad = Stored("bad", "data");
