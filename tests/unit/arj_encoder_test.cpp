@@ -12,33 +12,6 @@ namespace {
 
 using namespace arj_test;
 
-// 16-bit counters: no 3 bytes repeat, so every byte is a literal item.
-Bytes Counters(size_t size) {
-    Bytes b;
-    for (uint32_t i = 0; b.size() < size; i++) b += Le(i, 2);
-    return b.substr(0, size);
-}
-
-std::vector<Entry> Shapes() {
-    Bytes text;
-    for (int i = 0; text.size() < 200000; i++)
-        text += "line " + std::to_string(i * 7919 % 1000) + ": the quick brown fox\n";
-    Bytes skewed = Pseudo(60000, 7, -1);
-    return {
-        Stored("empty", ""),
-        Stored("one", "x"),
-        Stored("million", Bytes(1000000, 'a')),
-        Stored("w26623", Pseudo(26623, 1).substr(0, 20000) + Bytes(6623, 'b')),
-        Stored("w26624", skewed.substr(0, 26624)),
-        Stored("w26625", text.substr(0, 26625)),
-        Stored("random", Pseudo(100000, 2)),
-        Stored("far", Pseudo(26624, 3) + Pseudo(26624, 3) + Pseudo(15872, 4) + Pseudo(15872, 4)),
-        Stored("items65535", Counters(65535)),
-        Stored("items65536", Counters(65536) + Pseudo(40000, 5)),
-        Stored("skewed", skewed),
-        Stored("text", text)};
-}
-
 // Every shape, method and level through the reader; the default level also through arj.
 TEST(ArjEncoder, ReaderAndArjArchiverGetTheSameBytesBack) {
     Sandbox box;

@@ -123,6 +123,39 @@ inline Bytes Pseudo(size_t size, uint32_t seed, int alphabet = 256) {
     return b;
 }
 
+// 16-bit counters: no 3 bytes repeat, so every byte is a literal item.
+inline Bytes Counters(size_t size) {
+    Bytes b;
+    for (uint32_t i = 0; b.size() < size; i++) b += Le(i, 2);
+    return b.substr(0, size);
+}
+
+// Contents to compress: around the window size (26624), empty, one byte, runs,
+// far matches, only literals, incompressible, skewed, text.
+inline std::vector<Entry> Shapes() {
+    Bytes text;
+    for (int i = 0; text.size() < 200000; i++)
+        text += "line " + std::to_string(i * 7919 % 1000) + ": the quick brown fox\n";
+    Bytes skewed = Pseudo(60000, 6, -1); // rare bytes get codes of more than 12 bits
+    return {
+        Stored("empty", ""),
+        Stored("one", "x"),
+        Stored("million", Bytes(1000000, 'a')),
+        Stored("runs", Bytes(200000, 'x') + Pseudo(1000, 4, 2) + Bytes(70000, '\0')),
+        Stored("a26623", Pseudo(26623, 1, 4)),
+        Stored("a26624", Pseudo(26624, 2, 4)),
+        Stored("a26625", Pseudo(26625, 3, 4)),
+        Stored("w26623", Pseudo(26623, 1).substr(0, 20000) + Bytes(6623, 'b')),
+        Stored("w26624", skewed.substr(0, 26624)),
+        Stored("w26625", text.substr(0, 26625)),
+        Stored("random", Pseudo(100000, 2)),
+        Stored("far", Pseudo(26624, 3) + Pseudo(26624, 3) + Pseudo(15872, 4) + Pseudo(15872, 4)),
+        Stored("items65535", Counters(65535)),
+        Stored("items65536", Counters(65536) + Pseudo(40000, 5)),
+        Stored("skewed", skewed),
+        Stored("text", text)};
+}
+
 inline bool HaveArj() {
     return system("command -v arj >/dev/null 2>&1") == 0;
 }
