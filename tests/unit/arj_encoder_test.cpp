@@ -2,7 +2,6 @@
 #include "arj/encode/arj_encoder.h"
 #include "arj/encode/block_code.h"
 #include "arj/encode/prefix_code.h"
-#include "platform/platform.h"
 #include "tests/unit/arj_test_support.h"
 
 #include <algorithm>
@@ -29,9 +28,7 @@ TEST(ArjEncoder, ReaderAndArjArchiverGetTheSameBytesBack) {
                 EXPECT_LE(e.data.size(), e.original.size() * 9 / 8 + 64) << e.name;
             }
             EXPECT_GT(12000u, entries[2].data.size()) << "runs go as long matches";
-            box.MakeFolder(folder);
-            EXPECT_TRUE(PlatformSetCurrentDirectory(folder.c_str()));
-            EXPECT_EQ(0, Extract(box, Package(Archive(entries))).result);
+            EXPECT_EQ(0, ExtractInto(box, Package(Archive(entries)), folder).result);
             for (const Entry& e : entries)
                 EXPECT_TRUE(e.original == box.Read(folder + "\\" + e.name)) << e.name;
             if (level == DefaultLevel) forArj.insert(forArj.end(), entries.begin(), entries.end());

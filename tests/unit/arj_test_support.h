@@ -6,6 +6,7 @@
 #include "tests/unit/sandbox.h"
 
 #include <stdint.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -90,7 +91,8 @@ inline Bytes Package(const Bytes& archive, const Bytes& script = "Title(\"t\");"
     return MakePackage(PlaceholderStub(), script, archive);
 }
 
-// Writes the package to C:\setup.exe; extracts as the installer at path, into the current folder.
+// Writes the package to C:\setup.exe; extracts as the installer at path, into
+// the current folder or a new one.
 struct Extracted {
     int result;
     std::vector<std::string> names;
@@ -109,6 +111,17 @@ inline Extracted Extract(const Sandbox& box, const Bytes& package,
     x.result = ExtractArchive(path, NoteEntry, &x, message);
     x.message = message;
     return x;
+}
+inline Extracted ExtractInto(const Sandbox& box, const Bytes& package, const std::string& folder) {
+    box.MakeFolder(folder);
+    EXPECT_TRUE(PlatformSetCurrentDirectory(folder.c_str()));
+    return Extract(box, package);
+}
+
+// -1 for a file that is missing.
+inline time_t ModTime(const std::string& path) {
+    struct stat info;
+    return stat(SimHostPath(path).c_str(), &info) == 0 ? info.st_mtime : -1;
 }
 
 // Bytes from a small alphabet compress; from all 256 they do not; -1 draws
