@@ -156,7 +156,6 @@ TEST(Methods1To3, RefusesStreamsWhoseCodesCannotBeBuilt) {
         block().Put(20, 5).bytes,                                  // pre-code count beyond 19
         block().Put(0, 5).Put(19, 5).bytes,                        // its single value outside it
         block().Put(1, 5).Put(0x7FFF, 15).bytes,                   // a length above 16
-        block().Put(2, 5).Put(1, 3).Put(2, 3).bytes,               // lengths 1, 2: incomplete
         block().Put(0, 10).Put(511, 9).bytes,                      // literal count beyond 510
         block().Put(0, 10).Put(0, 9).Put(510, 9).bytes,            // its single value outside it
         block().Put(0, 5).Put(2, 5).Put(510, 9).Put(511, 9).bytes, // zero run past 510

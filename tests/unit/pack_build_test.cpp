@@ -125,7 +125,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     }
 }
 
-TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
+TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndFindsTheStubBesideItsOwnFolder) {
     std::string archive = MakeArj(box.root, "-m1", "a.txt b.bin");
     EXPECT_EQ((PackRun{0, "--stderr--"}),
               RunPack("build -o " + Path("setup.exe") + " --stub " + Path("stub.exe") + " " +
@@ -135,6 +135,15 @@ TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndChecksBack) {
     EXPECT_EQ((PackRun{0, "Title (\"Demo\");\nNumFiles (2);\nMoveFile (\"a.txt\", \"%t\\a.txt\");\n"
                           "MoveFile (\"b.bin\", \"%t\\b.bin\");\n--stderr--"}),
               RunPack("check " + Path("setup.exe")));
+    // The builds put the tool in build/host and the stub in build/win32.
+    std::string cd = "cd " + box.root + " && ";
+    ASSERT_EQ(0, system((cd + "mkdir host win32 && cp " VANTOREL_PACK " host/").c_str()));
+    std::string build = cd + "host/vantorel-pack build -o setup.exe script.txt a.txt b.bin";
+    EXPECT_NE(0, system((build + " 2>/dev/null").c_str())); // no stub yet
+    std::string stub = "MZ" + PlaceholderStub().substr(2);
+    Write("win32/vantorel.exe", stub);
+    ASSERT_EQ(0, system(build.c_str()));
+    EXPECT_EQ(stub, Read("setup.exe").substr(0, PackageDataOffset));
 }
 
 // Files that shrink are compressed, the others stored; headers carry what
@@ -211,18 +220,6 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
         for (const auto& f : files)
             EXPECT_TRUE(f.data == Read("out/" + std::string(f.name))) << f.name;
     }
-}
-
-TEST_F(PackBuild, FindsTheStubBesideItsOwnFolder) {
-    // The builds put the tool in build/host and the stub in build/win32.
-    std::string cd = "cd " + box.root + " && ";
-    ASSERT_EQ(0, system((cd + "mkdir host win32 && cp " VANTOREL_PACK " host/").c_str()));
-    std::string build = cd + "host/vantorel-pack build -o setup.exe script.txt a.txt b.bin";
-    EXPECT_NE(0, system((build + " 2>/dev/null").c_str())); // no stub yet
-    std::string stub = "MZ" + PlaceholderStub().substr(2);
-    Write("win32/vantorel.exe", stub);
-    ASSERT_EQ(0, system(build.c_str()));
-    EXPECT_EQ(stub, Read("setup.exe").substr(0, PackageDataOffset));
 }
 
 TEST_F(PackBuild, ExpandsMoveFolderIntoAFlatArchive) {
