@@ -60,6 +60,8 @@ TEST_F(ArjArchiver, EveryMethodTextEntriesAndOtherHostSystems) {
             EXPECT_EQ(0, x.result) << x.message;
             EXPECT_EQ(expectedNames, x.names);
             EXPECT_EQ(CrLf(text, dos ? '\x7F' : '\xFF'), box.Read(folder + "\\README.TXT"));
+            Lines made = box.List(folder); // the simulation finds names in any case
+            EXPECT_EQ(1, std::count(made.begin(), made.end(), dos ? "DATA.BIN" : "Data.bin"));
             for (const Entry& f : files)
                 EXPECT_TRUE(f.original == box.Read(folder + "\\" + f.name)) << f.name;
         }
