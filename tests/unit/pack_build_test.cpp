@@ -55,6 +55,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     Write("huge.arj", huge);
     Write("cut.arj", good.substr(0, 20));
     Write("damaged.arj", damaged);
+    Write("method5.arj", Archive({Entry{"a.txt", "data", "data", 5}, Stored("b.bin", "d")}));
     Write("A.TXT", "one");
     ASSERT_EQ(0, mkdir(Path("sub").c_str(), 0755));
     Write("sub/a.txt", "other");
@@ -82,6 +83,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         {stub + s + Path("huge.arj"), "larger than 2600 bytes"},
         {stub + s + Path("cut.arj"), "ends inside its first header"},
         {stub + s + Path("damaged.arj"), "archive entry a.txt is damaged"},
+        {stub + s + Path("method5.arj"), "archive entry a.txt uses a method"},
         {stub + s + Path("A.TXT") + " " + Path("sub/a.txt"), "two files named a.txt"},
         {stub + s + Path("sub"), "is not a plain file"},
         {stub + s + Path("missing.bin"), "cannot read"},

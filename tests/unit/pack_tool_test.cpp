@@ -31,6 +31,11 @@ TEST_F(PackCheck, PrintsOneLogLinePerRecordOrRefusesWhatTheInstallerWould) {
                               "Error parsing installation script.\n"}),
               RunPack("check --script " + Path("bad.txt")));
 
+    Write("odd.txt", "MoveFlie (\"a\", \"b\");"); // a warning: fails only with --werror
+    for (std::string werror : {"", "--werror "})
+        EXPECT_EQ(werror.empty() ? 0 : 1,
+                  RunPack("check " + werror + "--script " + Path("odd.txt")).exitCode);
+
     Write("short.exe", "MZ too short for a package");
     EXPECT_EQ(1, RunPack("check " + Path("short.exe")).exitCode);
 

@@ -57,16 +57,20 @@ TEST_F(Uninstaller, TakesTheInstallationBackAndHandsItsOwnFileOn) {
 TEST_F(Uninstaller, KeepsTheUsersFilesAndReportsWhatItCouldNotRemove) {
     box.Write("C:\\Apps\\Tool\\docs\\mine.txt", "the user's");
     box.MakeFolder("C:\\Apps\\Tool\\tool.exe.d");
+    SimSetRegistryString(2, "Software\\Uninstall\\Tool\\Sub", "X", "not ours"); // keeps its key
     box.Write("C:\\Apps\\Tool\\install.log",
               "DeleteFile (\"C:\\Apps\\Tool\\docs\\readme.txt\");\n"
               "DeleteFile (\"C:\\Apps\\Tool\\tool.exe.d\");\n" // a folder now: not ours
               "DeleteFile (\"tool.exe\");\n"                   // relative: refused
               "RemoveDirectory (\"C:\\\");\n"                  // a drive's root: refused
               "RemoveDirectory (\"C:\\Apps\\Tool\\docs\");\n"
+              "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"UninstallString\");\n"
+              "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"DisplayName\");\n"
               "RemoveRegistry (7, \"Software\\X\", \"Y\");\n"); // no such root
     EXPECT_EQ(ExitItemsLeft, RunUninstaller("/S"));
     EXPECT_EQ("the user's", box.Read("C:\\Apps\\Tool\\docs\\mine.txt"));
     EXPECT_FALSE(box.Exists("C:\\Apps\\Tool\\docs\\readme.txt"));
+    EXPECT_TRUE(SimKeyExists(2, "Software\\Uninstall\\Tool\\Sub"));
     // Without a Title the folder names the product.
     EXPECT_EQ("C:\\Apps\\Tool was not removed completely: 4 items could not be removed:\n"
               "C:\\Apps\\Tool\\tool.exe.d\ntool.exe\nC:\\\n",
