@@ -105,9 +105,9 @@ TEST_F(InstallController, TargetsTypedBrowsedAndGiven) {
         scriptedUi.targetText = "C:\\%p\\Demo"; // typed: taken literally, not expanded
         OnInstall();
     };
-    EXPECT_EQ(0, RunInstaller(""));
+    EXPECT_EQ(0, RunInstaller("/Silent")); // not /S: the dialog shows
     EXPECT_TRUE(box.Exists("C:\\%p\\Demo\\install.log"));
-    EXPECT_EQ(0u, ScriptedCalls({"ShowAbout"})[0].find("ShowAbout(Vantorel v1.0\t\t\t\t\n\n"));
+    EXPECT_EQ(0u, ScriptedCalls({"ShowAbout"}).at(0).find("ShowAbout(Vantorel v1.0\t\t\t\t\n\n"));
     // Given with /D=, silent (every Ask answered Yes), also quoted, the rest ignored.
     WritePackage(std::string(FullScript) + "Ask(\"Shortcuts?\");Message(\"hello\");EndAsk();");
     EXPECT_EQ(0, RunInstaller("/S /D=C:\\My Apps\\Demo"));
