@@ -163,6 +163,7 @@ inline std::vector<Entry> Shapes() {
         Stored("w26625", text.substr(0, 26625)),
         Stored("random", Pseudo(100000, 2)),
         Stored("far", Pseudo(26624, 3) + Pseudo(26624, 3) + Pseudo(15872, 4) + Pseudo(15872, 4)),
+        Stored("beyond", Pseudo(26625, 7) + Pseudo(26625, 7) + Pseudo(15873, 8) + Pseudo(15873, 8)),
         Stored("items65535", Counters(65535)),
         Stored("items65536", Counters(65536) + Pseudo(40000, 5)),
         Stored("skewed", skewed),

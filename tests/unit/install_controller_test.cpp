@@ -42,6 +42,7 @@ TEST_F(InstallController, CancelInstallsNothingInstallExtractsPrivatelyRunsTheSc
     // Elevated, the extraction folder is open to administrators and SYSTEM only; a file planted
     // under an entry's name in C:\Temp is neither used nor replaced.
     SimSetElevated(true);
+    SimSetTempPath("C:\\Temp"); // without its usual closing backslash
     box.Write("C:\\Temp\\tool.exe", "planted");
     scriptedUi.dialog = [] { OnInstall(); };
     EXPECT_EQ(0, RunInstaller(""));
