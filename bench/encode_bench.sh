@@ -18,15 +18,10 @@
 # the payload. The test suite does not run it.
 set -eu
 
-PACK=${1:-build/host/vantorel-pack}
-PAYLOAD_MB=${2:-72}
 RUNS=${RUNS:-3}
-case $PACK in /*) ;; *) PACK=$(pwd)/$PACK ;; esac
-[ -x "$PACK" ] || { echo "encode_bench: no vantorel-pack at $PACK" >&2; exit 1; }
 for tool in arj hyperfine; do
     command -v $tool >/dev/null || { echo "encode_bench: $tool is not installed" >&2; exit 1; }
 done
-[ "$PAYLOAD_MB" -ge 64 ] || { echo "encode_bench: the payload must be at least 64 MB" >&2; exit 1; }
 
 . "$(dirname "$0")/payload.sh"
 
@@ -42,8 +37,6 @@ best_time() {
     tail -1 "$WORK/times.csv" | cut -d, -f7
 }
 
-echo "payload: $COUNT files, $SIZE bytes, in $WORK (best of $RUNS runs)"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 printf '%-28s %12s %9s %9s %9s %8s\n' contender archive payload "x arj" seconds MB/s
 
 report() { # name, archive bytes, seconds

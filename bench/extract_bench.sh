@@ -17,13 +17,8 @@
 # looked at.
 set -eu
 
-PACK=${1:-build/host/vantorel-pack}
-PAYLOAD_MB=${2:-72}
 RUNS=${RUNS:-5}
-case $PACK in /*) ;; *) PACK=$(pwd)/$PACK ;; esac
-[ -x "$PACK" ] || { echo "extract_bench: no vantorel-pack at $PACK" >&2; exit 1; }
 command -v arj >/dev/null || { echo "extract_bench: arj is not installed" >&2; exit 1; }
-[ "$PAYLOAD_MB" -ge 64 ] || { echo "extract_bench: the payload must be at least 64 MB" >&2; exit 1; }
 
 . "$(dirname "$0")/payload.sh"
 
@@ -47,8 +42,6 @@ smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'
 
 mbps() { awk -v s="$SIZE" -v t="$1" 'BEGIN { printf "%.1f", s / t / 1e6 }'; }
 
-echo "payload: $COUNT files, $SIZE bytes, in $WORK (best of $RUNS turns)"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 printf '%-8s %12s %14s %14s %8s\n' method archive "vantorel MB/s" "arj x MB/s" ratio
 SCRIPT='Title("bench");'
 for method in 1 4; do
