@@ -83,10 +83,9 @@ int MoveFileCommand(const char* source, const char* destination) {
     int moved = CopyIntoPlace(source, target);
     if (moved) {
         PlatformDeleteFile(source);
-        target = ExpandPath(destination);
         AddPathRecord("DeleteFile", target, strlen(target));
     }
-    ShowStatus("Moving File: %s", ExpandPath(destination));
+    ShowStatus("Moving File: %s", target);
     return moved;
 }
 
