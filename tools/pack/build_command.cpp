@@ -64,16 +64,6 @@ struct BuildArguments {
     ArchiveOptions archive;
 };
 
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Folder(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool EndsWithArj(const std::string& path) {
     return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".arj") == 0;
 }
@@ -86,8 +76,8 @@ std::string DefaultStub() {
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return "../win32/vantorel.exe";
     self[length] = 0;
-    std::string built = Folder(self) + "/../win32/vantorel.exe";
-    std::string installed = Folder(self) + "/../share/vantorel/vantorel.exe";
+    std::string built = FolderOf(self) + "/../win32/vantorel.exe";
+    std::string installed = FolderOf(self) + "/../share/vantorel/vantorel.exe";
     return access(built.c_str(), R_OK) != 0 && access(installed.c_str(), R_OK) == 0 ? installed
                                                                                     : built;
 }
@@ -187,7 +177,7 @@ std::string TestPackage(const std::string& path) {
 // Writes beside the output under a temporary name, tests it and renames it
 // into place, so that a failure leaves no output and an old one untouched.
 std::string WriteOutput(const std::string& out, const std::function<std::string(FILE*)>& write) {
-    std::string temp = Folder(out) + "/." + BaseName(out) + ".XXXXXX";
+    std::string temp = FolderOf(out) + "/." + BaseName(out) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back(0);
     int fd = mkstemp(name.data());
@@ -232,7 +222,7 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     } else {
         problem = GivenFiles(a.inputs, script.Page(), &inputs);
         if (!problem.empty()) return problem;
-        if (a.uninstaller) inputs.push_back({Folder(a.stub) + "/uninstall.exe", "uninstall.exe"});
+        if (a.uninstaller) inputs.push_back({FolderOf(a.stub) + "/uninstall.exe", "uninstall.exe"});
         for (const ArchiveInput& input : inputs) names.push_back(input.storedName);
     }
     script.ExpandFolders(names, !givenArchive);

@@ -33,6 +33,16 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
     return !file.bad();
 }
 
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), (std::streamsize)bytes.size());

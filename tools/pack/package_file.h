@@ -16,3 +16,7 @@ std::string PlaceholderStub();
 // Whole-file helpers; false on failure.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// A host path's last part, and the folder that holds it ("." for a bare name).
+std::string BaseName(const std::string& path);
+std::string FolderOf(const std::string& path);

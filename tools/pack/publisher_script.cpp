@@ -21,16 +21,6 @@ const char PublisherOptionsHelp[] =
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
