@@ -40,10 +40,8 @@ static int SameLetters(const char* a, const char* b, size_t length) {
     return 1;
 }
 
-// CON, PRN, AUX, NUL, COM1-9, LPT1-9 (also with the superscript digits of
-// the ANSI code page), CONIN$ and CONOUT$: Windows opens the device, with
-// any extension and in any case, instead of a file.
-static int IsDeviceName(const char* name, size_t length) {
+// COM and LPT take the superscript digits of the ANSI code page too.
+int IsDeviceName(const char* name, size_t length) {
     static const char Devices[] = "CON PRN AUX NUL ";
     while (length > 0 && name[length - 1] == ' ') length--;
     if (length == 3) {

@@ -35,6 +35,11 @@ typedef void (*EntryVisitor)(const ArchiveEntry* entry, EntryStatus status, void
 int ReadArchive(const char* name, ArchiveMode mode, EntryVisitor visit, void* context,
                 char* message);
 
+// 1 when Windows opens a device instead of a file for a name part whose
+// text before its first dot is the length bytes of name (trailing blanks
+// aside): CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, in any case.
+int IsDeviceName(const char* name, size_t length);
+
 // Extracts the archive behind the script of the running installer at path:
 // its own name is opened upper-cased, with ".arj" when the last part has no
 // dot and without a final dot.

@@ -57,6 +57,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     Write("damaged.arj", damaged);
     Write("method5.arj", Archive({Entry{"a.txt", "data", "data", 5}, Stored("b.bin", "d")}));
     Write("A.TXT", "one");
+    Write("conout$.log", "a device's name");
     ASSERT_EQ(0, mkdir(Path("sub").c_str(), 0755));
     Write("sub/a.txt", "other");
     Write("long.txt", longScript);
@@ -86,6 +87,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         {stub + s + Path("method5.arj"), "archive entry a.txt uses a method"},
         {stub + s + Path("A.TXT") + " " + Path("sub/a.txt"), "two files named a.txt"},
         {stub + s + Path("sub"), "is not a plain file"},
+        {stub + s + "'" + Path("conout$.log") + "'", "Windows reserves the name CONOUT$ for a"},
         {stub + s + Path("missing.bin"), "cannot read"},
         {stub + "--frob" + s + Path("A.TXT"), "unknown option --frob"},
         {"-m 3" + s + Path("A.TXT"), "-m takes 0, 1 or 4"},

@@ -1,6 +1,8 @@
 // move_folder.cpp: expanding MoveFolder into MakeDirectory and MoveFile.
 #include "tools/pack/move_folder.h"
 
+#include "arj/archive_reader.h"
+
 #include <ctype.h>
 #include <dirent.h>
 #include <locale.h>
@@ -134,14 +136,9 @@ std::string NameProblem(const std::string& name) {
         return "Windows drops a name's trailing dots and blanks";
     // Device names, with any extension, name no file on Windows.
     std::string stem = name.substr(0, name.find('.'));
+    if (!IsDeviceName(stem.data(), stem.size())) return "";
     for (char& c : stem) c = (char)toupper((unsigned char)c);
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
-    bool device = std::find_if(std::begin(devices), std::end(devices),
-                               [&](const char* d) { return stem == d; }) != std::end(devices);
-    if ((stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9'))
-        device = true;
-    return device ? "Windows reserves the name " + stem + " for a device" : "";
+    return "Windows reserves the name " + stem + " for a device";
 }
 
 std::string FoldedName(const std::string& utf8) {
