@@ -135,6 +135,18 @@ uint16_t Token(int symbol, int field) {
     return (uint16_t)(symbol | field << TokenSymbolBits);
 }
 
+int TokenSymbol(uint16_t token) {
+    return token & ((1 << TokenSymbolBits) - 1);
+}
+
+// What sending pre-code symbol s costs by the pre-code of a past round; a
+// symbol that it lacks would have to join it.
+uint64_t PreSymbolCost(const SentCode& pre, int s) {
+    uint64_t unused = UnusedPreSymbolBits;
+    if (pre.single >= 0) return s == pre.single ? 0 : unused;
+    return pre.lengths[s] ? pre.lengths[s] : unused;
+}
+
 // The cheapest tokens for the literal/length lengths when pre-code symbol s
 // costs cost[s] bits; gives their bits. Runs of zeros are split by a small
 // shortest-path search over their sizes.
@@ -189,7 +201,7 @@ uint64_t ChooseTokens(const uint8_t* lengths, int n, const uint64_t* cost,
         run.clear();
         for (int left = r; left > 0;) {
             uint16_t token = last[left];
-            int symbol = token & ((1 << TokenSymbolBits) - 1), field = token >> TokenSymbolBits;
+            int symbol = TokenSymbol(token), field = token >> TokenSymbolBits;
             run.push_back(token);
             left -= symbol == ZeroLengthSymbol     ? 1
                     : symbol == ShortZeroRunSymbol ? field + ShortZeroRunMin
@@ -214,11 +226,11 @@ uint64_t DesignLengthTokens(BlockCode* code) {
     for (int round = 0; round < PreCodeRounds; round++) {
         ChooseTokens(lengths, n, cost, &tokens);
         uint32_t frequencies[PreCodeSymbols] = {0};
-        for (uint16_t token : tokens) frequencies[token & ((1 << TokenSymbolBits) - 1)]++;
+        for (uint16_t token : tokens) frequencies[TokenSymbol(token)]++;
         BuildCode(frequencies, PreCodeSymbols, &preCode);
         uint64_t bits = Rebalance(frequencies, PreCodeSymbols, SmallLengthCosts(), &preCode);
         for (uint16_t token : tokens) {
-            int symbol = token & ((1 << TokenSymbolBits) - 1);
+            int symbol = TokenSymbol(token);
             bits += symbol == ShortZeroRunSymbol  ? ShortZeroRunBits
                     : symbol == LongZeroRunSymbol ? LongZeroRunBits
                                                   : 0;
@@ -229,11 +241,7 @@ uint64_t DesignLengthTokens(BlockCode* code) {
             code->preCode = preCode;
             code->lengthTokens = tokens;
         }
-        for (int s = 0; s < PreCodeSymbols; s++)
-            cost[s] = preCode.single >= 0
-                          ? (s == preCode.single ? 0u : (unsigned)UnusedPreSymbolBits)
-                      : preCode.lengths[s] ? preCode.lengths[s]
-                                           : (unsigned)UnusedPreSymbolBits;
+        for (int s = 0; s < PreCodeSymbols; s++) cost[s] = PreSymbolCost(preCode, s);
     }
     return bestBits;
 }
@@ -283,17 +291,10 @@ uint64_t DesignLiteralCode(const uint32_t* frequencies, BlockCode* code, bool th
                 break;
             }
             if (round == RebalanceRounds) break;
-            // Priced by the pre-code that sends these lengths; one that it
-            // lacks would have to join it.
-            const SentCode& pre = trial.preCode;
+            // Priced by the pre-code that sends these lengths.
             uint64_t cost[MaxCodeLength + 1];
-            for (int l = 1; l <= MaxCodeLength; l++) {
-                int symbol = l + FirstLengthSymbol - 1;
-                cost[l] = pre.single >= 0
-                              ? (symbol == pre.single ? 0u : (unsigned)UnusedPreSymbolBits)
-                          : pre.lengths[symbol] ? pre.lengths[symbol]
-                                                : (unsigned)UnusedPreSymbolBits;
-            }
+            for (int l = 1; l <= MaxCodeLength; l++)
+                cost[l] = PreSymbolCost(trial.preCode, l + FirstLengthSymbol - 1);
             if (!RebalanceLengths(frequencies, LiteralLengthSymbols, cost,
                                   trial.literalLength.lengths))
                 break;
@@ -339,7 +340,7 @@ void WriteBlock(const LzItem* items, size_t count, const BlockCode& code, BitOut
         out->Put(SentCount(literal.lengths, LiteralLengthSymbols), LiteralCountBits);
         const SentCode& pre = code.preCode;
         for (uint16_t token : code.lengthTokens) {
-            int symbol = token & ((1 << TokenSymbolBits) - 1), field = token >> TokenSymbolBits;
+            int symbol = TokenSymbol(token), field = token >> TokenSymbolBits;
             if (pre.single < 0) out->Put(pre.codes[symbol], pre.lengths[symbol]);
             if (symbol == ShortZeroRunSymbol) out->Put(field, ShortZeroRunBits);
             if (symbol == LongZeroRunSymbol) out->Put(field, LongZeroRunBits);
