@@ -2,21 +2,38 @@
 # no unwind tables, unused sections dropped, msvcrt.dll imported. Optimised
 # as one program at link time, which inlines across files the many functions
 # with one caller (some 2.3 KB less code for i686, 2.9 KB for x86-64).
+#
+# Code generation, given at compile and at link time alike (with LTO the code
+# is generated at link time): -Oz; no jump threading; loops not turned into
+# memset or memcpy calls; data at its ABI alignment, not padded to 32 bytes.
+# i686: no frame pointer, and the 4-byte stack alignment that is all Windows
+# guarantees anyway. x86-64: data addressed directly, not through .refptr
+# pointers; no jump tables. Together 1.2 KB less code for i686, 0.5 KB for
+# x86-64; an i686 silent install of 40 MB under Wine took no more CPU time.
+set(VANTOREL_STUB_CODEGEN -Oz -malign-data=abi -fno-thread-jumps
+    -fno-tree-loop-distribute-patterns)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND VANTOREL_STUB_CODEGEN -fomit-frame-pointer -mpreferred-stack-boundary=2)
+else()
+    list(APPEND VANTOREL_STUB_CODEGEN -mcmodel=small -fno-jump-tables)
+endif()
+
 function(vantorel_stub_options target entry)
     target_compile_options(${target} PRIVATE
-        $<$<COMPILE_LANGUAGE:CXX,C>:-Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-        -fno-unwind-tables -ffunction-sections -fno-stack-protector
-        -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
+        $<$<COMPILE_LANGUAGE:CXX,C>:${VANTOREL_STUB_CODEGEN} -flto -fno-exceptions -fno-rtti
+        -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections
+        -fno-stack-protector -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
     # No -fdata-sections: with it mingw's gcc puts zeroed variables into .data$
     # sections that take file space (some 7 KB here) instead of .bss.
     # mingw would route printf-style calls to its own formatter, which lives in
     # a library the stub does not link; msvcrt has them all.
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
     target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN VANTOREL_STUB)
-    target_link_options(${target} PRIVATE -Os -flto -nostartfiles -nostdlib -s -Wl,--gc-sections
-        -Wl,--file-alignment,512 -Wl,--section-alignment,4096 -Wl,--disable-reloc-section
-        -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
-        -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+    # No time stamp in the header: the same sources give the same bytes.
+    target_link_options(${target} PRIVATE ${VANTOREL_STUB_CODEGEN} -flto -nostartfiles -nostdlib
+        -s -Wl,--gc-sections -Wl,--file-alignment,512 -Wl,--section-alignment,4096
+        -Wl,--disable-reloc-section -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
+        -Wl,--no-insert-timestamp -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 uuid gcc)
 endfunction()
