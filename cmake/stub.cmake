@@ -19,6 +19,11 @@ file(GLOB VANTOREL_WIN32_SOURCES CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/src/frontend/win32/*.cpp
     ${CMAKE_SOURCE_DIR}/src/frontend/win32/*.rc)
 
+# The resource compiler does not see the files that the scripts name.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/frontend/win32/installer.rc PROPERTIES
+    OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/frontend/win32/vantorel.ico;${CMAKE_SOURCE_DIR}/src/frontend/win32/vantorel.manifest")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/uninstall/win32/uninstall.rc PROPERTIES
+    OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/uninstall/win32/uninstall.ico;${CMAKE_SOURCE_DIR}/src/frontend/win32/vantorel.manifest")
 add_executable(vantorel_image WIN32 ${VANTOREL_PORTABLE_SOURCES} ${VANTOREL_WIN32_SOURCES})
 target_include_directories(vantorel_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
 vantorel_stub_options(vantorel_image ${VANTOREL_ENTRY})

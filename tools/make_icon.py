@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""make_icon.py: draws the installer's icon (a package, an arrow going in) as a 32x32 16-colour ICO;
-with --uninstall the uninstaller's (the arrow coming out, in red).
+"""make_icon.py: draws the installer's icon (a package, an arrow going in) as a 32x32 ICO whose
+image is a PNG of the colours it uses (some 200 bytes against 744 as a bitmap: every byte lands in
+the stub; Windows takes PNG icon images from Vista on); with --uninstall the uninstaller's (the
+arrow coming out, in red).
 
 usage: make_icon.py [--uninstall] OUT.ico          write the icon
        make_icon.py [--uninstall] --check FILE     exit 1 unless FILE holds exactly what this draws
 """
 import struct
 import sys
+import zlib
 
 SIZE = 32
 TRANSPARENT = None
@@ -50,24 +53,26 @@ def draw(out=False):
     return pixels
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
 def encode(pixels):
-    # Rows are stored bottom up: the colour indices at 4 bits a pixel, then
-    # the mask at 1 bit a pixel (set where the picture is transparent).
-    colours = b""
-    mask = b""
-    for row in reversed(pixels):
-        indices = [0 if p is TRANSPARENT else p for p in row]
-        colours += bytes(indices[i] << 4 | indices[i + 1] for i in range(0, SIZE, 2))
-        bits = 0
-        for p in row:
-            bits = bits << 1 | (p is TRANSPARENT)
-        mask += bits.to_bytes(SIZE // 8, "big")
-    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 4, 0,
-                         len(colours) + len(mask), 0, 0, 16, 0)
-    image = header + palette + colours + mask
+    # An indexed PNG, 4 bits a pixel: the colours used, then one transparent entry.
+    used = sorted({p for row in pixels for p in row if p is not TRANSPARENT})
+    index = {p: i for i, p in enumerate(used)}
+    index[TRANSPARENT] = len(used)
+    rows = b""
+    for row in pixels:
+        indices = [index[p] for p in row]
+        rows += b"\0" + bytes(indices[i] << 4 | indices[i + 1] for i in range(0, SIZE, 2))
+    image = (b"\x89PNG\r\n\x1a\n" +
+             chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 4, 3, 0, 0, 0)) +
+             chunk(b"PLTE", b"".join(bytes(PALETTE[p]) for p in used) + b"\0\0\0") +
+             chunk(b"tRNS", b"\xff" * len(used) + b"\0") +
+             chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
     directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
+    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)
     return directory + entry + image
 
 

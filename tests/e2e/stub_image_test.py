@@ -101,14 +101,15 @@ def check_icon(resources, icon_script, uninstaller=False):
     assert (kind, count) == (1, 1), "one image in group icon 101"
     width, height, colours, _, planes, bits, size, icon_id = struct.unpack_from("<BBBBHHIH",
                                                                                  group, 6)
-    assert (width, height, colours, bits) == (32, 32, 16, 4), "a 32x32 16-colour image"
+    assert (width, height, bits) == (32, 32, 32), "a 32x32 image"
     groups = sorted(name for kind, name in resources if kind == RT_GROUP_ICON)
     assert groups == [101], f"group icon 101 is the only one, so the executable's: {groups}"
     image = resources[(RT_ICON, icon_id)]
     drawn = subprocess.run([sys.executable, icon_script, "/dev/stdout"] +
                            (["--uninstall"] if uninstaller else []), capture_output=True,
                            check=True).stdout
-    assert image == drawn[22:], "icon 101 is the picture that make_icon.py draws"
+    assert image == drawn[22:] and image.startswith(b"\x89PNG"), \
+        "icon 101 is the PNG that make_icon.py draws"
 
 
 def check_manifest(manifest):
