@@ -4,6 +4,7 @@
 #include "actions/system_operations.h"
 #include "platform/platform.h"
 #include "script/command_records.h"
+#include "script/log_reader.h"
 
 #include <string.h>
 
@@ -12,19 +13,33 @@ enum {
     PathSize = 260,
 };
 
+static int IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
 // An absolute path below a drive's root or a share: nothing else can be
-// trusted to name what the installer put there.
+// trusted to name what the installer put there. No component may climb or
+// stay (. and .., or more dots, which Windows strips to those), and no
+// device or literal-path prefix may bypass Windows' own checks.
 static int IsPathBelowRoot(const char* path) {
     const char* rest;
     if (((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' && path[2] == '\\')
         rest = path + 3;
-    else if (path[0] == '\\' && path[1] == '\\' && (rest = strchr(path + 2, '\\')) &&
-             (rest = strchr(rest + 1, '\\')))
+    else if (path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.' &&
+             (rest = strchr(path + 2, '\\')) && (rest = strchr(rest + 1, '\\')))
         rest++;
     else
         return 0;
-    while (*rest == '\\') rest++;
-    return *rest != 0;
+    while (IsSeparator(*rest)) rest++;
+    if (!*rest) return 0;
+    for (const char* p = rest; *p;) {
+        const char* start = p;
+        while (*p == '.') p++;
+        if (p > start && (!*p || IsSeparator(*p))) return 0;
+        while (*p && !IsSeparator(*p)) p++;
+        while (IsSeparator(*p)) p++;
+    }
+    return 1;
 }
 
 int UndoDeleteFile(const char* path) {
@@ -67,7 +82,7 @@ int FoldersMadeAbove(const char* folder) {
     for (int found = 1; found; count += found) {
         found = 0;
         for (const CommandRecord* r = commandList.head; r && !found; r = r->next)
-            found = !strcmp(r->name, "RemoveDirectory") && SamePath(r->arguments[0].text, level);
+            found = !strcmp(r->name, LOG_REMOVE_DIRECTORY) && SamePath(r->arguments[0].text, level);
         char* slash = strrchr(level, '\\');
         if (!found || !slash) break;
         *slash = 0;
@@ -104,19 +119,23 @@ int SamePath(const char* a, const char* b) {
 int UndoRecords(const char* self, char* left, size_t size) {
     int count = 0;
     left[0] = 0;
-    for (const CommandRecord* r = commandList.head; r; r = r->next) {
-        const CommandArgument* a = r->arguments;
-        int done;
-        if (!strcmp(r->name, "DeleteFile"))
-            done = SamePath(a[0].text, self) || UndoDeleteFile(a[0].text);
-        else if (!strcmp(r->name, "RemoveDirectory"))
-            done = UndoRemoveDirectory(a[0].text);
-        else if (!strcmp(r->name, "RemoveRegistry"))
-            done = UndoRemoveRegistry(a[0].intValue, a[1].text, a[2].text);
-        else
-            continue;
-        if (done) continue;
-        if (count++ < MaxNamed) Append(left, size, a[a[0].type == ArgumentType::Integer].text);
-    }
+    // Files, values and keys first, then folders: a folder goes only once
+    // empty, whatever the order in which reinstalls left the records.
+    for (int folders = 0; folders < 2; folders++)
+        for (const CommandRecord* r = commandList.head; r; r = r->next) {
+            const CommandArgument* a = r->arguments;
+            int isFolder = !strcmp(r->name, LOG_REMOVE_DIRECTORY), done;
+            if (isFolder != folders) continue;
+            if (isFolder)
+                done = UndoRemoveDirectory(a[0].text);
+            else if (!strcmp(r->name, LOG_DELETE_FILE))
+                done = SamePath(a[0].text, self) || UndoDeleteFile(a[0].text);
+            else if (!strcmp(r->name, LOG_REMOVE_REGISTRY))
+                done = UndoRemoveRegistry(a[0].intValue, a[1].text, a[2].text);
+            else
+                continue;
+            if (done) continue;
+            if (count++ < MaxNamed) Append(left, size, a[a[0].type == ArgumentType::Integer].text);
+        }
     return count;
 }

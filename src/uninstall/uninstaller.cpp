@@ -5,7 +5,7 @@
 #include "platform/format_text.h"
 #include "platform/platform.h"
 #include "script/command_records.h"
-#include "script/script_reader.h"
+#include "script/log_reader.h"
 #include "uninstall/undo_records.h"
 
 #include <stdlib.h>
@@ -20,15 +20,24 @@ enum {
 
 static const char Caption[] = "Vantorel";
 
-// Reads the whole log and parses it; 0, or -1 when it cannot be read or parsed.
-static int ReadLog(const char* path) {
+static int KeepRecord(const CommandRecord* record) {
+    CommandRecord* kept = AppendCommandRecord();
+    if (!kept) return 0;
+    memcpy(kept->name, record->name, sizeof kept->name);
+    memcpy(kept->arguments, record->arguments, sizeof kept->arguments);
+    return 1;
+}
+
+// Reads the whole log into the CommandList: 0, the number of the first line
+// that is not a record, or -1 when the file cannot be read.
+static long ReadLog(const char* path) {
     FILE* file = PlatformOpenFile(path, "rb");
     if (!file) return -1;
     long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
     char* text = size >= 0 ? (char*)malloc((size_t)size + 1) : 0;
-    int result = -1;
+    long result = -1;
     if (text && fseek(file, 0, SEEK_SET) == 0 && fread(text, 1, (size_t)size, file) == (size_t)size)
-        result = ParseScriptText(text, (uint32_t)size);
+        result = (long)ReadLogText(text, (size_t)size, KeepRecord);
     free(text);
     fclose(file);
     return result;
@@ -78,9 +87,17 @@ int RunUninstaller(const char* commandLine) {
     char temp[PathSize];
     if (PlatformGetTempPath(sizeof temp, temp) < sizeof temp) PlatformSetCurrentDirectory(temp);
 
-    if (ReadLog(log) != 0) {
+    // A log that is not whole is not acted on at all: any record of it could
+    // be cut short and name something else.
+    long damaged = ReadLog(log);
+    if (damaged) {
         FreeCommandList();
-        FormatText(text, sizeof text, "Can't read the installation log in %s", folder);
+        if (damaged < 0)
+            FormatText(text, sizeof text, "Can't read the installation log in %s", folder);
+        else
+            FormatText(text, sizeof text,
+                       "The installation log %s is damaged at line %d. Nothing was removed.", log,
+                       (int)damaged);
         PlatformMessageBox(text, "Error", PLATFORM_MB_OK | PLATFORM_MB_ICONHAND);
         return ExitFatal;
     }
@@ -90,7 +107,7 @@ int RunUninstaller(const char* commandLine) {
     if (PlatformMessageBox(text, Caption, PLATFORM_MB_YESNO | PLATFORM_MB_ICONQUESTION) ==
         PLATFORM_IDNO) {
         FreeCommandList();
-        return ExitRemoved;
+        return ExitDeclined;
     }
     char left[LeftSize];
     int count = UndoRecords(self, left, sizeof left);

@@ -6,9 +6,10 @@
 #pragma once
 
 enum {
-    ExitRemoved = 0,   // also when the user answered No: nothing changed
-    ExitFatal = 1,     // no log to work from: nothing changed
+    ExitRemoved = 0,   // everything the log names is gone
+    ExitFatal = 1,     // no log to work from, or a damaged one: nothing changed
     ExitItemsLeft = 2, // some items could not be removed
+    ExitDeclined = 3,  // the user answered No: nothing changed
 };
 
 // The uninstaller's entry. commandLine holds the arguments behind the program

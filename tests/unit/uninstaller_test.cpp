@@ -1,6 +1,7 @@
 // Tests of the uninstaller: an installation taken back from its install.log, what it keeps.
 #include "uninstall/uninstaller.h"
 
+#include "script/log_reader.h"
 #include "tests/unit/sandbox.h"
 #include "uninstall/undo_records.h"
 
@@ -28,7 +29,6 @@ struct Uninstaller : ::testing::Test {
                   "RemoveDirectory (\"C:\\Apps\");\n"
                   "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"UninstallString\");\n"
                   "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"DisplayName\");\n"
-                  "Unknown (\"passed over\");\n"
                   "Title (\"Tool 1.0\");\n");
     }
     Lines Boxes() {
@@ -66,46 +66,79 @@ TEST_F(Uninstaller, KeepsTheUsersFilesAndReportsWhatItCouldNotRemove) {
               "RemoveDirectory (\"C:\\Apps\\Tool\\docs\");\n"
               "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"UninstallString\");\n"
               "RemoveRegistry (2, \"Software\\Uninstall\\Tool\", \"DisplayName\");\n"
-              "RemoveRegistry (7, \"Software\\X\", \"Y\");\n"); // no such root
+              "RemoveRegistry (7, \"Software\\X\", \"Y\");\n" // no such root
+              "DeleteFile (\"C:\\Apps\\Tool\\..\\..\\boot.ini\");\n"
+              "DeleteFile (\"\\\\?\\C:\\Apps\\Tool\\tool.exe\");\n");
     EXPECT_EQ(ExitItemsLeft, RunUninstaller("/S"));
     EXPECT_EQ("the user's", box.Read("C:\\Apps\\Tool\\docs\\mine.txt"));
     EXPECT_FALSE(box.Exists("C:\\Apps\\Tool\\docs\\readme.txt"));
     EXPECT_TRUE(SimKeyExists(2, "Software\\Uninstall\\Tool\\Sub"));
+    EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
     // Without a Title the folder names the product.
-    EXPECT_EQ("C:\\Apps\\Tool was not removed completely: 4 items could not be removed:\n"
-              "C:\\Apps\\Tool\\tool.exe.d\ntool.exe\nC:\\\n",
+    EXPECT_EQ("C:\\Apps\\Tool was not removed completely: 6 items could not be removed:\n"
+              "C:\\Apps\\Tool\\tool.exe.d\ntool.exe\nSoftware\\X\n", // folders last
               Boxes().back());
 }
 
-TEST_F(Uninstaller, AnswerNoOrNoLogChangesNothing) {
+TEST_F(Uninstaller, AnswerNoOrALogNotReadWholeChangesNothing) {
     SimQueueMessageBoxAnswer(7); // No
-    EXPECT_EQ(ExitRemoved, RunUninstaller(""));
-    EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
-    for (const char* log : {"", "Foo (1, 2, 3, 4, 5, 6, 7);"}) {
-        box.Write("C:\\Apps\\Tool\\install.log", log);
-        if (!*log) unlink(SimHostPath("C:\\Apps\\Tool\\install.log").c_str());
+    EXPECT_EQ(ExitDeclined, RunUninstaller(""));
+    const std::string good = "DeleteFile (\"C:\\Apps\\Tool\\tool.exe\");\n",
+                      log = "C:\\Apps\\Tool\\install.log";
+    for (auto [text, said] :
+         {std::pair<std::string, std::string>{"",
+                                              "Can't read the installation log in C:\\Apps\\Tool"},
+          {good + good + "DeleteFile (\"C:\\Apps\\Tool\\docs",
+           "The installation log " + log + " is damaged at line 3. Nothing was removed."}}) {
+        box.Write(log, text);
+        if (text.empty()) unlink(SimHostPath(log).c_str());
         SimClearCalls();
         EXPECT_EQ(ExitFatal, RunUninstaller("/S"));
-        EXPECT_EQ(Lines{"Can't read the installation log in C:\\Apps\\Tool"}, Boxes());
-        EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
+        EXPECT_NE(std::string::npos, Boxes().at(0).find(said)) << Boxes()[0];
     }
+    EXPECT_TRUE(box.Exists("C:\\Apps\\Tool\\tool.exe"));
     EXPECT_TRUE(SimCallsNamed("RemoveSelfLater").empty());
 }
 
+// Each line by its layout: every character a path or value name may hold
+// comes back whole; anything else refuses the line.
+TEST(LogReader, ReadsEachLineByItsLayout) {
+    std::string t255(255, 't');
+    // clang-format off
+    const std::pair<std::string, std::string> records[] = {
+        {"DeleteFile (\"C:\\Program Files (x86)\\Tool\\a.exe\");", "DeleteFile|T:C:\\Program Files (x86)\\Tool\\a.exe"},
+        {"RemoveDirectory (\"C:\\Smith, J\\C#Tools;\\a\"b'&%t%\\\xe9\");", "RemoveDirectory|T:C:\\Smith, J\\C#Tools;\\a\"b'&%t%\\\xe9"},
+        {"RemoveRegistry (2, \"Software\\Tool (x86)\", \"a\", \"b\");", "RemoveRegistry|I:2|T:Software\\Tool (x86)|T:a\", \"b"},
+        {"RemoveRegistry (-2147483648, \"K\", \"\");", "RemoveRegistry|I:-2147483648|T:K|T:"},
+        {"RemoveRegistry (0, \"K\", \"V\");", "RemoveRegistry|I:0|T:K|T:V"},
+        {"Title (\"Tool \"1\" (beta); #2\");", "Title|T:Tool \"1\" (beta); #2"},
+        {"DeleteFile (\"" + t255 + "\");", "DeleteFile|T:" + t255}};
+    const std::string refused[] = {
+        "DeleteFile (\"" + t255 + "t\");", "DeleteFile (\"C:\\x\")", "DeleteFile (\"C:\\x\");\r",
+        "DeleteFile(\"C:\\x\");", "DeleteFile (C:\\x);", "DeleteFile (\");", "MoveFile (\"a\", \"b\");",
+        "RemoveRegistry (2, \"K\");", "RemoveRegistry (2147483648, \"K\", \"V\");", "RemoveRegistry (+2, \"K\", \"V\");",
+        "RemoveRegistry (-0, \"K\", \"V\");", "RemoveRegistry (02, \"K\", \"V\");", "RemoveRegistry ( 2, \"K\", \"V\");",
+        "Title (\"a\"); ", std::string("Title (\"a\0\");", 13), "\xEF\xBB\xBFTitle (\"a\");", ""};
+    // clang-format on
+    auto read = [](const std::string& line) {
+        CommandRecord record;
+        if (!ReadLogLine(line.data(), line.size(), &record)) return std::string();
+        std::string text = record.name;
+        for (int i = 0; i < CountArguments(&record); i++) text += ArgumentText(record.arguments[i]);
+        return text;
+    };
+    for (const auto& [line, record] : records) EXPECT_EQ(record, read(line)) << line;
+    for (const std::string& line : refused) EXPECT_EQ("", read(line)) << line;
+}
+
 TEST(SamePath, FoldsCaseAndRunsOfBackslashes) {
-    struct Case {
-        const char *a, *b;
-        int same;
-    } cases[] = {
+    const std::tuple<const char*, const char*, int> cases[] = {
         {"C:\\Apps\\Tool", "c:\\APPS\\tool", 1}, {"C:\\\\Tool\\x.exe", "C:\\Tool\\x.exe", 1},
         {"C:\\Tool\\", "C:\\Tool", 1},           {"C:\\", "C:", 1},
         {"C:\\Tool", "C:\\Tool\\x", 0},          {"C:\\Tool", "C:\\Tools", 0},
-        {"C:\\Tool\\\\", "C:\\Tool x", 0},       {"C:\\a\\b", "C:\\ab", 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.same, SamePath(c.a, c.b)) << c.a << " " << c.b;
-        EXPECT_EQ(c.same, SamePath(c.b, c.a)) << c.b << " " << c.a;
-    }
+        {"C:\\Tool\\\\", "C:\\Tool x", 0},       {"C:\\a\\b", "C:\\ab", 0}};
+    for (auto [a, b, same] : cases)
+        EXPECT_EQ(same, SamePath(a, b) + SamePath(b, a) == 2) << a << " " << b;
 }
 
 } // namespace
