@@ -4,6 +4,7 @@
 #include "actions/folder_variables.h"
 #include "actions/system_operations.h"
 #include "platform/platform.h"
+#include "script/log_reader.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -50,22 +51,92 @@ void WriteLogLine(FILE* file, const CommandRecord* record) {
     fputs(");\n", file);
 }
 
+enum { LockTries = 100 }; // for another installer's log: 10 s in steps of 100 ms
+
+// Opens path for reading and writing with no other opener, made when
+// missing but never cut: two installers into one folder merge in turn.
+static FILE* OpenLogAlone(const char* path) {
+    for (int tries = 0; tries < LockTries; tries++) {
+        FILE* file = PlatformOpenFileAlone(path, "r+b");
+        if (file) return file;
+        uint32_t error = PlatformGetLastError();
+        if (error == PLATFORM_ERROR_FILE_NOT_FOUND) {
+            // Made, then opened again: "w+" would cut a log another
+            // installer wrote in between.
+            if ((file = PlatformOpenFileAlone(path, "a+b"))) {
+                fclose(file);
+                continue;
+            }
+            error = PlatformGetLastError();
+        }
+        if (error != PLATFORM_ERROR_SHARING_VIOLATION) return 0;
+        PlatformSleep(100);
+    }
+    return 0;
+}
+
+// Reads size bytes from the start of file into a new buffer, NUL behind
+// them; none on failure.
+static char* ReadFrom(FILE* file, long size) {
+    char* text = size >= 0 ? (char*)malloc((size_t)size + 1) : 0;
+    if (text && (fseek(file, 0, SEEK_SET) || fread(text, 1, (size_t)size, file) != (size_t)size)) {
+        free(text);
+        return 0;
+    }
+    if (text) text[size] = 0;
+    return text;
+}
+
+// Behind this run's lines (the first written bytes of file) go the old
+// log's, line for line, but those this run wrote again and the old Title.
+// They are not read as records: a damaged line stays for the uninstaller to
+// refuse, rather than be lost here.
+static int MergeOldLog(FILE* file, const char* old, long oldSize, long written) {
+    char* fresh = ReadFrom(file, written);
+    const char* end = fresh + written;
+    int merged = fresh && fseek(file, written, SEEK_SET) == 0;
+    // The search for a line starts where the last one was found: a
+    // reinstall writes most lines in the old order.
+    const char* cursor = fresh;
+    for (const char* line = old; merged && line < old + oldSize;) {
+        const char* lf = (const char*)memchr(line, '\n', old + oldSize - line);
+        size_t length = (lf ? lf + 1 : old + oldSize) - line;
+        int found = !strncmp(line, LOG_TITLE " (", sizeof LOG_TITLE + 1);
+        for (const char* at = cursor; written && !found;) {
+            const char* next = (const char*)memchr(at, '\n', end - at) + 1;
+            found = (size_t)(next - at) == length && !memcmp(at, line, length);
+            at = next < end ? next : fresh;
+            if (found) cursor = at;
+            if (at == cursor) break;
+        }
+        if (!found) fwrite(line, 1, length, file);
+        line += length;
+    }
+    free(fresh);
+    return merged;
+}
+
 int WriteInstallLog(void) {
     // Room for any target folder: the file system, not this buffer, decides
     // whether the path is too long.
     char path[FolderSize + sizeof "\\install.log"];
     strcpy(path, folderVariables.targetDir);
     strcat(path, "\\install.log");
-    FILE* file = PlatformOpenFile(path, "wb");
+    FILE* file = OpenLogAlone(path);
     // A script that made no folder (registry values only) still keeps its
     // undo records: the target folder is made for them.
-    if (!file && MakeDirectoryPath(folderVariables.targetDir, 0))
-        file = PlatformOpenFile(path, "wb");
-    int written = file != 0;
+    if (!file && MakeDirectoryPath(folderVariables.targetDir, 0)) file = OpenLogAlone(path);
+    int written = 0;
     if (file) {
-        for (const CommandRecord* record = installLog; record; record = record->next)
-            WriteLogLine(file, record);
-        written = !ferror(file);
+        long oldSize = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+        char* old = ReadFrom(file, oldSize);
+        if (old && fseek(file, 0, SEEK_SET) == 0) {
+            for (const CommandRecord* record = installLog; record; record = record->next)
+                WriteLogLine(file, record);
+            written = MergeOldLog(file, old, oldSize, ftell(file));
+            written = !ferror(file) && PlatformSetFileSize(file, ftell(file)) && written;
+        }
+        free(old);
         written = fclose(file) == 0 && written;
     }
     while (installLog) {

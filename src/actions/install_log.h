@@ -20,5 +20,8 @@ void SetLogInteger(CommandRecord* record, int32_t value, int slot);
 // One line in the log's syntax: Name ("text", 5);
 void WriteLogLine(FILE* file, const CommandRecord* record);
 // Writes targetDir\install.log, making the folder when it is missing, and
-// frees the log; 1 when the whole file was written, 0 when it could not be.
+// frees the log. A log already there (a reinstall, an upgrade) keeps its
+// lines behind this run's, but those this run wrote again and its Title.
+// 1 when the whole file was written, 0 when it could not be or the old log
+// could not be read whole (its records after the damage are lost).
 int WriteInstallLog(void);

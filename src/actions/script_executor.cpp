@@ -12,6 +12,7 @@
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
 #include "script/command_records.h"
+#include "script/log_reader.h"
 
 #include <string.h>
 
@@ -37,13 +38,13 @@ static void AddPathRecord(const char* name, const char* path, size_t length) {
 }
 
 int TitleCommand(const char* title) {
-    SetLogText(NewLogRecord("Title"), title, 0);
+    SetLogText(NewLogRecord(LOG_TITLE), title, 0);
     return 1;
 }
 
 static int AddRemoveRegistry(int written, int32_t root, const char* key, const char* valueName) {
     if (!written) return 0;
-    CommandRecord* record = NewLogRecord("RemoveRegistry");
+    CommandRecord* record = NewLogRecord(LOG_REMOVE_REGISTRY);
     SetLogInteger(record, root, 0);
     SetLogText(record, key, 1);
     SetLogText(record, valueName, 2);
@@ -67,7 +68,7 @@ int RegistryIntCommand(int32_t root, const char* key, const char* valueName, int
 // Each level made gets its record, the deepest last, so that the log (newest
 // first) removes it first; levels that were there stay untouched.
 static void RecordLevel(const char* path, size_t length) {
-    AddPathRecord("RemoveDirectory", path, length);
+    AddPathRecord(LOG_REMOVE_DIRECTORY, path, length);
 }
 
 int MakeDirectoryCommand(const char* path) {
@@ -76,14 +77,23 @@ int MakeDirectoryCommand(const char* path) {
     return made;
 }
 
+// A relative destination resolves against the extraction folder, where it
+// names the source itself (copied onto itself, then deleted, the file would
+// be lost) or a file that goes with the folder at the end.
+static int IsRelative(const char* path) {
+    int drive = ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':';
+    char next = path[drive ? 2 : 0];
+    return next != '\\' && next != '/';
+}
+
 // The source is deleted only when the copy succeeded: after a failed copy it
 // is the only copy of the file.
 int MoveFileCommand(const char* source, const char* destination) {
     const char* target = ExpandPath(destination);
-    int moved = CopyIntoPlace(source, target);
+    int moved = !IsRelative(target) && CopyIntoPlace(source, target);
     if (moved) {
         PlatformDeleteFile(source);
-        AddPathRecord("DeleteFile", target, strlen(target));
+        AddPathRecord(LOG_DELETE_FILE, target, strlen(target));
     }
     ShowStatus("Moving File: %s", target);
     return moved;
@@ -110,7 +120,7 @@ static int MakeShortcut(const char* linkPath, int fits, const char* target, cons
     int32_t result = CreateShortcut(ExpandPath(target), linkPath, name);
     PlatformCoUninitialize();
     if (result < 0) return 0;
-    AddPathRecord("DeleteFile", linkPath, strlen(linkPath));
+    AddPathRecord(LOG_DELETE_FILE, linkPath, strlen(linkPath));
     return 1;
 }
 

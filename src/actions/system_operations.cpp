@@ -4,7 +4,10 @@
 
 #include <string.h>
 
-enum { PathSize = 260 };
+enum {
+    PathSize = 260,
+    TempFolderLength = PathSize - 14, // the longest folder GetTempFileNameA takes
+};
 
 static const int32_t FileNameTooLong =
     (int32_t)0x800700CEu; // HRESULT of ERROR_FILENAME_EXCED_RANGE
@@ -91,7 +94,8 @@ int CopyIntoPlace(const char* source, const char* destination) {
     const char* slash = 0; // the last separator: Windows takes '/' too
     for (const char* p = destination; *p; p++)
         if (*p == '\\' || *p == '/') slash = p;
-    if (length >= sizeof folder || !slash) return 0;
+    // GetTempFileNameA leaves its name unterminated past this folder length.
+    if (length >= sizeof folder || !slash || slash - destination > TempFolderLength) return 0;
     memcpy(folder, destination, slash - destination);
     folder[slash - destination] = 0;
     if (slash == destination + 2 && destination[1] == ':') strcat(folder, "\\"); // a drive's root

@@ -29,7 +29,8 @@ typedef void (*LevelMade)(const char* path, size_t length);
 int MakeDirectoryPath(const char* path, LevelMade made);
 
 // Copies source to destination, replacing it, through a new file beside it:
-// a copy that fails leaves no partial file, and an old file stays whole.
+// a copy that fails leaves no partial file, and an old file stays whole. A
+// destination folder longer than 246 characters fails.
 int CopyIntoPlace(const char* source, const char* destination);
 
 // Writes the shortcut file linkPath pointing at targetPath. COM must be

@@ -110,7 +110,8 @@ int RunInstaller(const char* commandLine) {
     if (!targetFits) ShowFatal("Target directory too long.");
 
     char path[PathSize];
-    PlatformGetModuleFileName(path, sizeof path);
+    if (!PlatformGetModuleFileName(path, sizeof path))
+        ShowFatal("This folder's name can't be used here: move the installer to another folder.");
     if (ParseScript(path) != 0) ShowFatal("Error parsing installation script.");
     if (controller.silent) {
         OnInit();

@@ -29,6 +29,7 @@ enum {
     PLATFORM_KEY_QUERY_SET_VALUE = 0x3, // KEY_QUERY_VALUE | KEY_SET_VALUE
     PLATFORM_ERROR_FILE_NOT_FOUND = 2,
     PLATFORM_ERROR_PATH_NOT_FOUND = 3,
+    PLATFORM_ERROR_SHARING_VIOLATION = 32,
     PLATFORM_ERROR_DIR_NOT_EMPTY = 145,
     PLATFORM_INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF,
     PLATFORM_FILE_ATTRIBUTE_DIRECTORY = 0x10,
@@ -71,6 +72,8 @@ int PlatformMoveFileEx(const char* from, const char* to, uint32_t flags);
 uint32_t PlatformGetWindowsDirectory(char* buffer, uint32_t size);
 uint32_t PlatformGetSystemDirectory(char* buffer, uint32_t size);
 uint32_t PlatformGetTempPath(uint32_t size, char* buffer);
+// GetModuleFileNameA, but a name that the ANSI code page cannot hold comes
+// as its short name; 0 (and the empty text) when that cannot either.
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size);
 uint32_t PlatformGetTickCount(void);
 
@@ -96,6 +99,13 @@ void PlatformListFiles(const char* folder, PlatformFileVisitor visit);
 // C runtime streams, opened by Windows path. Reads and writes then use the
 // ordinary stdio calls on the stream.
 FILE* PlatformOpenFile(const char* path, const char* mode);
+// _fsopen(path, mode, _SH_DENYRW): no other opener until it is closed; a
+// failure leaves its Win32 error for PlatformGetLastError (a sharing
+// violation while another holds it).
+FILE* PlatformOpenFileAlone(const char* path, const char* mode);
+// _chsize: the file ends after size bytes, the stream flushed first.
+// Nonzero on success.
+int PlatformSetFileSize(FILE* file, long size);
 
 // COM and the shell's link object (ole32, shell32). HRESULT results:
 // negative is failure.

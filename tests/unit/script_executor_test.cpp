@@ -57,9 +57,20 @@ TEST_F(ScriptExecutor, WritesTheInstallLogNewestFirst) {
     SetFolder(folderVariables.targetDir, "C:\\"); // two backslashes: one file
     EXPECT_EQ(1, WriteInstallLog());
     EXPECT_EQ("Bare ();\nX (-5, \"say \"hi\", (now)\");\n", box.Read("C:\\install.log"));
-    Run("");
-    EXPECT_EQ("", Log());
+    Run("", "C:\\Empty");
+    EXPECT_EQ("", box.Read("C:\\Empty\\install.log"));
     EXPECT_TRUE(scriptedUi.progress.empty());
+
+    // A reinstall: its records, then the old lines it did not write again (a
+    // damaged one too, for the uninstaller to refuse), no old Title.
+    box.Write("C:\\Tools\\install.log", Log() + "damaged (\"line\"");
+    box.Write("C:\\Temp\\tool.exe", "program");
+    EXPECT_EQ(0, Run("Title(\"Tool 2\");MoveFile(\"tool.exe\",\"%t\\bin\\tool.exe\");"));
+    const std::string
+        head = "DeleteFile (\"C:\\Tools\\bin\\tool.exe\");\nTitle (\"Tool 2\");\nDeleteFile (",
+        tail = "RemoveDirectory (\"C:\\Tools\\bin\");\ndamaged (\"line\"", log = Log();
+    EXPECT_EQ(head + tail, log.substr(0, head.size()) + log.substr(log.size() - tail.size()));
+    EXPECT_EQ(log.find("Title"), log.rfind("Title")) << log;
 }
 
 // Unknown, mistyped and controller-only statements take a step and do nothing.
@@ -117,23 +128,33 @@ TEST_F(ScriptExecutor, MoveFileReplacesTheDestinationOnlyWithAWholeCopy) {
     box.Write("C:\\Tools\\readme.txt", "old");
     box.Write("C:\\Tools\\keep.txt", "the user's");
     box.Write("C:\\Temp\\other.txt", "only copy");
-    std::string d240(240, 'd'); // C:\Tools\ddd... is 249 characters
-    box.MakeFolder("C:\\Tools\\" + d240);
+    std::string d237(237, 'd'); // C:\Tools\ddd... is 246 characters: the longest
+    box.MakeFolder("C:\\Tools\\" + d237);
+    box.MakeFolder("C:\\Tools\\" + d237 + "e");
     box.Write("C:\\Temp\\long.txt", "long");
-    EXPECT_EQ(2, Run("MoveFile(\"readme.txt\",\"%t\\readme.txt\");"
+    box.Write("C:\\Temp\\longer.txt", "longer");
+    box.Write("C:\\Temp\\self.txt", "itself");
+    EXPECT_EQ(4, Run("MoveFile(\"readme.txt\",\"%t\\readme.txt\");"
                      "MoveFile(\"missing.txt\",\"%t\\keep.txt\");"
-                     "MoveFile(\"other.txt\",\"%t\\Missing\\other.txt\");" +
-                     ("MoveFile(\"long.txt\",\"%t\\" + d240 + "\\long.txt\");")));
+                     "MoveFile(\"other.txt\",\"%t\\Missing\\other.txt\");"
+                     "MoveFile(\"self.txt\",\".\\SELF.txt\");" +
+                     ("MoveFile(\"long.txt\",\"%t\\" + d237 + "\\long.txt\");") +
+                     ("MoveFile(\"longer.txt\",\"%t\\" + d237 + "e\\longer.txt\");")));
     EXPECT_STREQ("Moving File: C:\\Tools\\keep.txt", firstFailure);
     EXPECT_EQ("new", box.Read("C:\\Tools\\readme.txt"));
     EXPECT_FALSE(box.Exists("C:\\Temp\\README.TXT"));
     EXPECT_EQ("the user's", box.Read("C:\\Tools\\keep.txt")); // no source: untouched
     EXPECT_EQ("only copy", box.Read("C:\\Temp\\other.txt"));  // the copy failed: kept
-    EXPECT_EQ("long", box.Read("C:\\Tools\\" + d240 + "\\long.txt"));
-    // None for the path of 258 characters: cut to 255, it would name another file.
-    EXPECT_EQ("DeleteFile (\"C:\\Tools\\readme.txt\");\n", Log());
+    EXPECT_EQ("itself", box.Read("C:\\Temp\\self.txt"));      // onto itself: refused, kept
+    EXPECT_EQ("long", box.Read("C:\\Tools\\" + d237 + "\\long.txt"));
+    EXPECT_EQ("longer", box.Read("C:\\Temp\\longer.txt")); // beyond GetTempFileNameA: kept
+    EXPECT_EQ("DeleteFile (\"C:\\Tools\\" + d237 +
+                  "\\long.txt\");\n"
+                  "DeleteFile (\"C:\\Tools\\readme.txt\");\n",
+              Log());
     // No temporary copies are left beside the destinations.
-    EXPECT_EQ((Lines{d240, "install.log", "keep.txt", "readme.txt"}), box.List("C:\\Tools"));
+    EXPECT_EQ((Lines{d237, d237 + "e", "install.log", "keep.txt", "readme.txt"}),
+              box.List("C:\\Tools"));
 }
 
 TEST_F(ScriptExecutor, StartMenuMakesTheGroupThenTheShortcut) {

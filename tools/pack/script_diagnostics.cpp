@@ -413,6 +413,19 @@ struct Checker {
                                            "install nothing here");
     }
 
+    // Resolved against the installer's own temporary folder, which goes at
+    // the end, a relative destination loses the file or names the source.
+    void MoveDestination(const ParsedArgument& a) {
+        const std::string& path = a.text;
+        bool drive = path.size() > 2 && isalpha((unsigned char)path[0]) && path[1] == ':' &&
+                     (path[2] == '\\' || path[2] == '/');
+        bool folder = path.size() > 1 && path[0] == '%' && strchr("pwst", path[1]);
+        if (!drive && !folder && path.compare(0, 2, "\\\\") != 0)
+            diagnostics->Warn(At(a.begin), "'" + Shown(a.text) +
+                                               "' is no full path: the installer would put the "
+                                               "file in its own temporary folder");
+    }
+
     void Ask(const ParsedStatement& st) {
         if (st.name == "Ask") {
             if (askOpen) {
@@ -474,6 +487,9 @@ struct Checker {
         if (!strcmp(shape->name, "MoveFile"))
             if (const ParsedArgument* source = Argument(st, 0, ArgumentType::Text))
                 MoveSource(*source);
+        if (!strcmp(shape->name, "MoveFile"))
+            if (const ParsedArgument* destination = Argument(st, 1, ArgumentType::Text))
+                MoveDestination(*destination);
         if (!strcmp(shape->name, "NumFiles") && archiveNames)
             if (const ParsedArgument* count = Argument(st, 0, ArgumentType::Integer))
                 if (count->intValue != (int64_t)archiveNames->size())

@@ -6,6 +6,9 @@
 #include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>
+#include <io.h>
+#include <share.h>
+#include <stdlib.h>
 #include <sys/utime.h>
 
 static int silentMode;
@@ -129,8 +132,20 @@ uint32_t PlatformGetTempPath(uint32_t size, char* buffer) {
     return GetTempPathA(size, buffer);
 }
 
+// Windows hands the ANSI calls a name with '?' for every letter that the
+// code page lacks, which opens nothing: such a file is named by its short
+// name, where the volume keeps one.
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
-    return GetModuleFileNameA(0, buffer, size);
+    wchar_t name[MAX_PATH];
+    DWORD length = GetModuleFileNameW(0, name, MAX_PATH);
+    for (int shortened = 0; length && length < MAX_PATH && shortened < 2; shortened++) {
+        BOOL lossy = FALSE;
+        int ansi = WideCharToMultiByte(CP_ACP, 0, name, -1, buffer, size, 0, &lossy);
+        if (ansi && !lossy) return ansi - 1;
+        length = GetShortPathNameW(name, name, MAX_PATH);
+    }
+    if (size) buffer[0] = 0;
+    return 0;
 }
 
 uint32_t PlatformGetTickCount(void) {
@@ -170,6 +185,24 @@ int PlatformSetFileTime(const char* path, int64_t time) {
 
 FILE* PlatformOpenFile(const char* path, const char* mode) {
     return fopen(path, mode);
+}
+
+uint32_t PlatformGetLastError(void) {
+    return GetLastError();
+}
+
+void PlatformSleep(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+FILE* PlatformOpenFileAlone(const char* path, const char* mode) {
+    FILE* file = _fsopen(path, mode, _SH_DENYRW);
+    if (!file) SetLastError(_doserrno);
+    return file;
+}
+
+int PlatformSetFileSize(FILE* file, long size) {
+    return fflush(file) == 0 && _chsize(_fileno(file), size) == 0;
 }
 
 int32_t PlatformCoInitialize(void) {

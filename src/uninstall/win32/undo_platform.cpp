@@ -21,11 +21,3 @@ long PlatformRegQueryInfoKey(PlatformKey key, uint32_t* subKeys, uint32_t* value
 uint32_t PlatformGetFileAttributes(const char* path) {
     return GetFileAttributesA(path);
 }
-
-uint32_t PlatformGetLastError(void) {
-    return GetLastError();
-}
-
-void PlatformSleep(uint32_t milliseconds) {
-    Sleep(milliseconds);
-}
