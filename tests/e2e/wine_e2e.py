@@ -353,21 +353,13 @@ def step_silent(options):
                                   desktop=desktop, uninstall=UNINSTALL_KEY)
         expect_equal(log.encode(), read(os.path.join(target_unix, "install.log")), "install.log")
 
-        # uninstall.exe /S, beside planted DLLs, takes it all back but the
-        # user's own file and the folders that hold it.
-        check(listed(wine), "the product is not in Add/Remove Programs")
-        write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")
-        plant(options, target_unix)
-        # By its Windows name, as Add/Remove Programs starts it.
+        # uninstall.exe /S takes it all back: every command's undo.
         expect_equal(0, wine.install(target + r"\uninstall.exe", ["/S"]), "exit code, uninstall")
-        check_nothing_loaded(target_unix, "a silent uninstall")
-        expect_equal(set(), set(os.listdir(target_unix)) & product, "the product's files left")
-        expect_equal(["mine.txt"], os.listdir(os.path.join(target_unix, "docs")), "docs")
+        check(not os.path.exists(os.path.dirname(target_unix)), "the folders it made stay")
         for link in (programs + r"\E2E Tool", desktop + r"\E2E Readme.lnk"):
             check(not os.path.exists(wine.unix_path(link)), f"{link} stays")
         for k in ("HKLM" + key, "HKCU" + key, "HKLM\\" + UNINSTALL_KEY):
             check(not wine.has_key(k), f"{k} stays")
-        check(not listed(wine), "the product stays in Add/Remove Programs")
         expect_equal(temp_before, wine.temp_listing(), "the temporary folder after uninstall")
 
 
@@ -376,10 +368,6 @@ def uninstaller(options):
     if not os.path.isfile(path):
         raise Skipped(f"{path} not built")
     return path
-
-
-def listed(wine):
-    return b"E2E Tool" in wine.run(["uninstaller", "--list"]).stdout
 
 
 @contextlib.contextmanager
@@ -649,7 +637,81 @@ def step_faults(options):
         expect_equal([], os.listdir(os.path.join(drive, "temp")), "%TEMP% after the failure")
 
 
-# ---- the publisher's side: MoveFolder, UTF-8, no files at all ----
+# ---- an installation's whole life: default folder, reinstall, upgrade, uninstall ----
+
+LIFE_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantorel Life"
+# Version 2 drops a file and a shortcut of version 1's and adds a file.
+LIFE_SCRIPT = r"""Title ("Life Tool {0}"); RootDirectory ("\Life Tool"); TargetDirectory ("%p%r");
+MakeDirectory ("%t\docs"); Registry (2, "KEY", "DisplayName", "Life Tool");
+Registry (2, "KEY", "UninstallString", "%t\uninstall.exe");
+Registry (1, "Software\Vantorel Life", "Version", "{0}");
+MoveFile ("uninstall.exe", "%t\uninstall.exe"); MoveFile ("tool.exe", "%t\tool.exe");
+MoveFile ("{0}.dat", "%t\{0}.dat"); StartMenu ("%t\tool.exe", "Life Tool", "Life Tool");
+StartMenu ("%t\{0}.dat", "Life Tool", "Life {0}");""".replace("KEY", LIFE_KEY)
+
+
+def step_life(options):
+    folder = fresh_folder(options, "life")
+    packages = [make_package(options, os.path.join(folder, v), {"tool.exe": b"MZ %s" % v.encode(),
+                                                                 v + ".dat": v.encode()},
+                             LIFE_SCRIPT.format(v), None, "--uninstaller") for v in "12"]
+    wine = Wine(options)
+    # Where a Windows 10/11 user's installer of each build puts the product.
+    program_files = r"C:\Program Files (x86)" if options.arch == "i686" else r"C:\Program Files"
+    expect_equal(program_files, wine.folder("ProgramFilesDir"), "%p on a 64-bit prefix")
+    group = wine.unix_path(wine.folder("Programs") + r"\Life Tool")
+
+    def run(target, program, args, code=0):
+        expect_equal(code, wine.install(program, args), f"exit code of {program} {args}")
+        return wine.unix_path(target)
+
+    def uninstall_all(target, kept=()):
+        target_unix = run(target, target + r"\uninstall.exe", ["/S"])
+        left = sorted(name for name in installed_tree(target_unix) if not
+                      name.endswith((".dll", ".loaded", "fake.c", "fake.bin"))) \
+            if os.path.isdir(target_unix) else []  # planted DLLs aside
+        expect_equal(sorted(kept), left, f"what is left in {target}")
+        check(not os.path.exists(group), "the Start-menu group stays")
+        check(not any(map(wine.has_key, ("HKLM\\" + LIFE_KEY, r"HKCU\Software\Vantorel Life"))),
+              "the product's registry keys stay")
+        return target_unix
+
+    # The default folder, the same version twice, then an upgrade that drops a
+    # file and a shortcut: one uninstall takes all of it back but the user's file.
+    target = program_files + r"\Life Tool"
+    for package in packages[:1] + packages:
+        target_unix = run(target, package, ["/S"])
+    log = read(os.path.join(target_unix, "install.log")).decode("latin-1")
+    check(log.startswith(f'DeleteFile ("{target}\\2.dat")') and log.count("Title") == 1 and
+          log.count(f'RemoveDirectory ("{target}");') == 1, f"install.log:\n{log}")
+    # Its Windows name beside planted DLLs, as Add/Remove Programs starts it.
+    write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")
+    plant(options, target_unix)
+    uninstall_all(target, ["docs/mine.txt"])
+    check_nothing_loaded(target_unix, "a silent uninstall")
+
+    # Started from a Cyrillic folder into one with every character a cutting
+    # reader trips on: a damaged log is refused whole, nothing changed.
+    downloads = os.path.join(wine.unix_path("C:\\"), "Загрузки")
+    os.makedirs(downloads, exist_ok=True)
+    shutil.copy(packages[0], downloads)
+    target = r"C:\Smith, J; C#Tools & (old)\Life Tool"
+    target_unix = run(target, os.path.join(downloads, "setup.exe"), target_arguments(target))
+    log_path = os.path.join(target_unix, "install.log")
+    log, before = read(log_path), installed_tree(target_unix)
+    for damaged in (log.replace(b"uninstall.exe", b"unin\0stall.exe", 1), b"Unknown ();\n" + log,
+                    log.decode("latin-1").encode("utf-16")):
+        write(log_path, damaged)
+        run(target, target + r"\uninstall.exe", ["/S"], 1)
+        expect_equal((damaged, before), (read(log_path), installed_tree(target_unix)),
+                     "install.log and the product after a damaged log")
+        check(os.path.isdir(group) and wine.has_key("HKLM\\" + LIFE_KEY), "group or key gone")
+    write(log_path, log)
+    uninstall_all(target)
+    check(not os.path.exists(os.path.dirname(target_unix)), "the folder it made stays")
+
+
+# ---- the publisher's side: MoveFolder, UTF-8 ----
 
 PUBLISHER_TITLE = "Café Tool 1.0"
 PUBLISHER_SCRIPT = f"""# Written in UTF-8, as an editor on Linux saves it; no NumFiles.
@@ -715,26 +777,10 @@ def step_publisher(options):
         log = read(os.path.join(target_unix, "install.log"))
         check(log.endswith(b'Title ("Caf\xe9 Tool 1.0");\n'), f"the title in install.log: {log!r}")
 
-        registry_only(options, wine, folder)
         if not display or not shutil.which("xdotool") or not windows_compiler(options):
             raise Skipped("the start status needs Xvfb, xdotool and mingw")
         expect_equal(f'This will install "{PUBLISHER_TITLE}"! Continue?',
                      start_status(options, wine, display, package, folder), "the start status")
-
-
-def registry_only(options, wine, folder):
-    """An installer without files: registry values only."""
-    write(os.path.join(folder, "registry.txt"),
-          b'Title ("Registry only");\r\n'
-          b'Registry (1, "Software\\Vantorel E2E Publisher", "Name", "value");\r\n')
-    package = os.path.join(folder, "registry.exe")
-    pack(options, "build", "-o", package, "--stub", options.stub,
-         os.path.join(folder, "registry.txt"), quiet=True)
-    key = r"HKCU\Software\Vantorel E2E Publisher"
-    wine.reg("delete", key)
-    expect_equal(0, wine.install(package, target_arguments(r"C:\E2E Registry Only")),
-                 "exit code of an installer without files")
-    expect_equal(("REG_SZ", "value"), wine.reg_query(key, "Name"), "the value it writes")
 
 
 def start_status(options, wine, display, package, folder):
@@ -840,7 +886,7 @@ def main():
     parser.add_argument("--arch", choices=["i686", "x86-64"], required=True)
     parser.add_argument("--screenshot")
     parser.add_argument("step", choices=["prefix", "silent", "dialog", "failures", "faults",
-                                         "publisher"])
+                                         "publisher", "life"])
     options = parser.parse_args()
     options.work = os.path.abspath(options.work)
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "winepath", "arj", "lnkinfo")
