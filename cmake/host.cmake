@@ -15,19 +15,14 @@ add_library(vantorel_core STATIC ${VANTOREL_PORTABLE_SOURCES})
 target_include_directories(vantorel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
 # The uninstaller's portable part, for its tests.
-file(GLOB VANTOREL_UNINSTALL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/uninstall/*.cpp)
 add_library(vantorel_uninstall STATIC ${VANTOREL_UNINSTALL_SOURCES})
 target_link_libraries(vantorel_uninstall PUBLIC vantorel_core)
 
-# The ARJ encoder is host-only: the stub builds take src/arj/*.cpp alone.
-file(GLOB VANTOREL_ENCODER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/arj/encode/*.cpp)
-add_library(vantorel_encoder STATIC ${VANTOREL_ENCODER_SOURCES})
-target_include_directories(vantorel_encoder PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(vantorel_encoder PUBLIC vantorel_core)
+# The ARJ encoder serves the tool alone.
+add_subdirectory(tools/encode)
 
-file(GLOB VANTOREL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/simulation/*.cpp)
-add_library(vantorel_sim STATIC ${VANTOREL_SIM_SOURCES})
-target_include_directories(vantorel_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)
+# The simulated Windows of the unit tests and the tool.
+add_subdirectory(tools/platform_sim)
 
 if(VANTOREL_FUZZ)
     add_subdirectory(fuzz)

@@ -14,10 +14,9 @@ else()
     set(VANTOREL_UNINSTALL_ENTRY UninstallEntry)
 endif()
 
-file(GLOB VANTOREL_WIN32_SOURCES CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp
-    ${CMAKE_SOURCE_DIR}/src/frontend/win32/*.cpp
-    ${CMAKE_SOURCE_DIR}/src/frontend/win32/*.rc)
+set(VANTOREL_WIN32_SOURCES platform/win32/platform_win32.cpp frontend/win32/installer_dialog.cpp
+    frontend/win32/stub_entry.cpp frontend/win32/installer.rc)
+list(TRANSFORM VANTOREL_WIN32_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/src/)
 
 # The resource compiler does not see the files that the scripts name.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/frontend/win32/installer.rc PROPERTIES
@@ -39,17 +38,14 @@ add_custom_command(OUTPUT ${VANTOREL_STUB} ${VANTOREL_STUB}.size
     VERBATIM)
 add_custom_target(vantorel ALL DEPENDS ${VANTOREL_STUB})
 
-# The uninstaller: the script reader, the registry root table, the platform
-# and its own code.
-file(GLOB VANTOREL_UNINSTALL_SOURCES CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/script/*.cpp
-    ${CMAKE_SOURCE_DIR}/src/uninstall/*.cpp
-    ${CMAKE_SOURCE_DIR}/src/uninstall/win32/*.cpp
-    ${CMAKE_SOURCE_DIR}/src/uninstall/win32/*.rc
-    ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
-add_executable(uninstall_image WIN32 ${VANTOREL_UNINSTALL_SOURCES}
-    ${CMAKE_SOURCE_DIR}/src/actions/system_operations.cpp
-    ${CMAKE_SOURCE_DIR}/src/platform/format_text.cpp)
+# The uninstaller: the log reader, the registry root table, the platform and
+# its own code.
+set(VANTOREL_UNINSTALL_WIN32_SOURCES script/command_records.cpp script/log_reader.cpp
+    actions/system_operations.cpp platform/format_text.cpp
+    platform/win32/platform_win32.cpp uninstall/win32/self_removal.cpp
+    uninstall/win32/undo_platform.cpp uninstall/win32/uninstall_entry.cpp uninstall/win32/uninstall.rc)
+list(TRANSFORM VANTOREL_UNINSTALL_WIN32_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/src/)
+add_executable(uninstall_image WIN32 ${VANTOREL_UNINSTALL_SOURCES} ${VANTOREL_UNINSTALL_WIN32_SOURCES})
 target_include_directories(uninstall_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
 vantorel_stub_options(uninstall_image ${VANTOREL_UNINSTALL_ENTRY})
 

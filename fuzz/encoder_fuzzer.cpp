@@ -2,7 +2,7 @@
 // by our ARJ encoder and extracted by the installer's reader, must come out the same, unfailed.
 #include "arj/archive_reader.h"
 #include "arj/crc32.h"
-#include "arj/encode/arj_encoder.h"
+#include "tools/encode/arj_encoder.h"
 #include "fuzz/memory_platform.h"
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/package_file.h"

@@ -4,11 +4,13 @@
 //   %p program files   %w Windows   %s system   %t target   %r root directory
 #pragma once
 
+#include "platform/platform.h"
+
 #include <stdint.h>
 
 enum {
-    FolderSize = 260,    // MAX_PATH: at most 259 characters and the NUL
-    ExpansionSize = 4096 // the expansion result: at most 4095 characters
+    FolderSize = PLATFORM_MAX_PATH, // at most 259 characters and the NUL
+    ExpansionSize = 4096            // the expansion result: at most 4095 characters
 };
 
 struct FolderVariables {

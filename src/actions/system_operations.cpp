@@ -5,8 +5,7 @@
 #include <string.h>
 
 enum {
-    PathSize = 260,
-    TempFolderLength = PathSize - 14, // the longest folder GetTempFileNameA takes
+    TempFolderLength = PLATFORM_MAX_PATH - 14, // the longest folder GetTempFileNameA takes
 };
 
 static const int32_t FileNameTooLong =
@@ -61,8 +60,8 @@ static int HasDrive(const char* path) {
 // directory it would land anywhere. The walk stops at a level that can be
 // neither entered nor made, so that nothing lands in the level above.
 int MakeDirectoryPath(const char* path, LevelMade made) {
-    char saved[PathSize];
-    char level[PathSize];
+    char saved[PLATFORM_MAX_PATH];
+    char level[PLATFORM_MAX_PATH];
     size_t length = strlen(path);
     if (!HasDrive(path) || length >= sizeof level) return 0;
     if (PlatformGetCurrentDirectory(sizeof saved, saved) >= sizeof saved) return 0;
@@ -88,8 +87,8 @@ int MakeDirectoryPath(const char* path, LevelMade made) {
 }
 
 int CopyIntoPlace(const char* source, const char* destination) {
-    char folder[PathSize];
-    char temporary[PathSize];
+    char folder[PLATFORM_MAX_PATH];
+    char temporary[PLATFORM_MAX_PATH];
     size_t length = strlen(destination);
     const char* slash = 0; // the last separator: Windows takes '/' too
     for (const char* p = destination; *p; p++)
@@ -119,8 +118,8 @@ int32_t CreateShortcut(const char* targetPath, const char* linkPath, const char*
         PlatformReleaseShellLink(link);
         return result;
     }
-    uint16_t wide[PathSize];
-    if (PlatformAnsiToWide(linkPath, wide, PathSize))
+    uint16_t wide[PLATFORM_MAX_PATH];
+    if (PlatformAnsiToWide(linkPath, wide, PLATFORM_MAX_PATH))
         result = PlatformPersistFileSave(file, wide, 1);
     else
         result = FileNameTooLong; // a cut name would save elsewhere

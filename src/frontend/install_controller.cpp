@@ -15,7 +15,6 @@
 #include <string.h>
 
 enum {
-    PathSize = 260,
     StartStatusSize = 260, // a title of at most 228 characters
     MaxFolderAttempts = 64,
     ExitFatal = 1,      // the archive could not be extracted: nothing installed
@@ -34,9 +33,9 @@ struct InstallController {
     int32_t entriesFailed;
     int32_t stepsFailed;
     int silent;
-    int targetGiven;       // /D= was given: targetArgument holds it
-    char temp[PathSize];   // the user's temporary folder, with its backslash
-    char folder[PathSize]; // our private folder inside it; empty while there is none
+    int targetGiven;                // /D= was given: targetArgument holds it
+    char temp[PLATFORM_MAX_PATH];   // the user's temporary folder, with its backslash
+    char folder[PLATFORM_MAX_PATH]; // our private folder inside it; empty while there is none
 };
 
 static InstallController controller;
@@ -109,7 +108,7 @@ int RunInstaller(const char* commandLine) {
     // A target that does not fit would install somewhere else.
     if (!targetFits) ShowFatal("Target directory too long.");
 
-    char path[PathSize];
+    char path[PLATFORM_MAX_PATH];
     if (!PlatformGetModuleFileName(path, sizeof path))
         ShowFatal("This folder's name can't be used here: move the installer to another folder.");
     if (ParseScript(path) != 0) ShowFatal("Error parsing installation script.");
@@ -152,8 +151,8 @@ static void EnterPrivateFolder(void) {
     if (length && c->temp[length - 1] != '\\' && length + 1 < sizeof c->temp) strcat(c->temp, "\\");
     for (int attempt = 0; attempt < MaxFolderAttempts; attempt++) {
         int number = (int)((PlatformGetTickCount() + attempt * 7919u) & 0x7FFFFFFF);
-        FormatText(c->folder, PathSize, "%svantorel-%d", c->temp, number);
-        if (strlen(c->folder) + 2 >= PathSize) break; // no room left for names inside
+        FormatText(c->folder, PLATFORM_MAX_PATH, "%svantorel-%d", c->temp, number);
+        if (strlen(c->folder) + 2 >= PLATFORM_MAX_PATH) break; // no room left for names inside
         if (!(secured ? PlatformCreateSecuredDirectory(c->folder, PLATFORM_SDDL_ADMINISTRATORS_ONLY)
                       : PlatformCreateDirectory(c->folder)))
             continue;
@@ -204,7 +203,7 @@ void OnInstall(void) {
     controller.numFiles = GetCommandInteger("NumFiles", 0);
     EnterPrivateFolder();
 
-    char path[PathSize];
+    char path[PLATFORM_MAX_PATH];
     char message[MessageSize];
     PlatformGetModuleFileName(path, sizeof path);
     controller.entriesFailed = ExtractArchive(path, ReportEntry, 0, message);

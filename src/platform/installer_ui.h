@@ -4,19 +4,22 @@
 // installer, a scripted one in the unit tests, a console one in the tool.
 #pragma once
 
+#include "platform/platform.h"
+#include "platform/resource_ids.h"
+
 // Control ids of the installer dialog; the controller names controls by them.
 enum DialogControl {
-    InstallButton = 1,
-    CancelButton = 2,
-    StatusText = 1001,
-    TargetLabel = 1002,
-    AboutButton = 1004,
-    BrowseButton = 1005,
-    TargetEdit = 1007,
-    ProgressBar = 1009,
+    InstallButton = CONTROL_INSTALL,
+    CancelButton = CONTROL_CANCEL,
+    StatusText = CONTROL_STATUS,
+    TargetLabel = CONTROL_TARGET_LABEL,
+    AboutButton = CONTROL_ABOUT,
+    BrowseButton = CONTROL_BROWSE,
+    TargetEdit = CONTROL_TARGET,
+    ProgressBar = CONTROL_PROGRESS,
 };
 
-enum { UiTextSize = 260 }; // the target edit field's text with its NUL
+enum { UiTextSize = PLATFORM_MAX_PATH }; // the target edit field's text with its NUL
 
 void UiSetStatusText(const char* text);
 void UiSetProgress(int percent);

@@ -3,7 +3,8 @@
 // Each function mirrors one Win32 call (same parameters, same meaning of the
 // results), so that the logic above this line runs unchanged on Windows, where
 // platform/win32 forwards every call, and on the host, where
-// platform/simulation stands in for registry, drives and shell.
+// the host simulation (tools/platform_sim) stands in for registry, drives
+// and shell.
 #pragma once
 
 #include <stdint.h>
@@ -19,6 +20,7 @@ typedef void* PlatformKey;
 #define PLATFORM_HKEY_USERS ((PlatformKey)(uintptr_t)0x80000003u)
 
 enum {
+    PLATFORM_MAX_PATH = 260,      // MAX_PATH: a path and its NUL
     PLATFORM_KEY_READ = 0x20019,  // KEY_READ
     PLATFORM_KEY_WRITE = 0x20006, // KEY_WRITE
     PLATFORM_REG_SZ = 1,
@@ -29,6 +31,7 @@ enum {
     PLATFORM_KEY_QUERY_SET_VALUE = 0x3, // KEY_QUERY_VALUE | KEY_SET_VALUE
     PLATFORM_ERROR_FILE_NOT_FOUND = 2,
     PLATFORM_ERROR_PATH_NOT_FOUND = 3,
+    PLATFORM_ERROR_ACCESS_DENIED = 5,
     PLATFORM_ERROR_SHARING_VIOLATION = 32,
     PLATFORM_ERROR_DIR_NOT_EMPTY = 145,
     PLATFORM_INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF,

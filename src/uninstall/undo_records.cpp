@@ -10,7 +10,6 @@
 
 enum {
     MaxNamed = 3, // items named of those left
-    PathSize = 260,
 };
 
 static int IsSeparator(char c) {
@@ -75,7 +74,7 @@ int UndoRemoveRegistry(int32_t rootIndex, const char* keyPath, const char* value
 }
 
 int FoldersMadeAbove(const char* folder) {
-    char level[PathSize];
+    char level[PLATFORM_MAX_PATH];
     strncpy(level, folder, sizeof level - 1);
     level[sizeof level - 1] = 0;
     int count = 0;

@@ -12,7 +12,6 @@
 #include <string.h>
 
 enum {
-    PathSize = 260,
     TextSize = 512,    // a question or a report
     LeftSize = 200,    // the names of the first items left
     FinishTries = 300, // for the original to end: 30 s in steps of 100 ms
@@ -62,7 +61,7 @@ int FinishRemoval(const char* path, int levels) {
         PlatformSleep(100);
     }
     // The folders the installation made, kept while the user's files are in them.
-    char folder[PathSize];
+    char folder[PLATFORM_MAX_PATH];
     FormatText(folder, sizeof folder, "%s", path);
     for (char* slash; levels-- > 0 && (slash = strrchr(folder, '\\'));) {
         *slash = 0;
@@ -77,14 +76,15 @@ int RunUninstaller(const char* commandLine) {
     if (finish) return FinishRemoval(finish, made ? *made - '0' : 0);
     PlatformSetSilent(FindSwitch(commandLine, "/S") != 0);
 
-    char self[PathSize], folder[PathSize], log[PathSize], text[TextSize], title[TextSize];
+    char self[PLATFORM_MAX_PATH], folder[PLATFORM_MAX_PATH], log[PLATFORM_MAX_PATH], text[TextSize],
+        title[TextSize];
     PlatformGetModuleFileName(self, sizeof self);
     FormatText(folder, sizeof folder, "%s", self);
     char* slash = strrchr(folder, '\\');
     if (slash) *slash = 0;
     FormatText(log, sizeof log, "%s\\install.log", folder);
     // Stand outside the folder that is to go.
-    char temp[PathSize];
+    char temp[PLATFORM_MAX_PATH];
     if (PlatformGetTempPath(sizeof temp, temp) < sizeof temp) PlatformSetCurrentDirectory(temp);
 
     // A log that is not whole is not acted on at all: any record of it could

@@ -1,7 +1,7 @@
 // Tests of the ARJ encoder: the reader and arj get back the bytes it was given.
-#include "arj/encode/arj_encoder.h"
-#include "arj/encode/block_code.h"
-#include "arj/encode/prefix_code.h"
+#include "tools/encode/arj_encoder.h"
+#include "tools/encode/block_code.h"
+#include "tools/encode/prefix_code.h"
 #include "tests/unit/arj_test_support.h"
 
 #include <algorithm>

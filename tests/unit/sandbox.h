@@ -3,7 +3,7 @@
 
 #include "actions/folder_variables.h"
 #include "platform/platform.h"
-#include "platform/simulation/simulation.h"
+#include "tools/platform_sim/simulation.h"
 #include "script/command_records.h"
 #include "script/script_reader.h"
 #include "tools/pack/package_file.h"

@@ -3,7 +3,7 @@
 // build.
 #pragma once
 
-#include "arj/encode/arj_encoder.h"
+#include "tools/encode/arj_encoder.h"
 #include "tools/pack/arj_writer.h"
 
 #include <stdint.h>

@@ -12,7 +12,7 @@
 #include <shlobj.h>
 
 enum {
-    DialogTemplate = 102,
+    DialogTemplate = RESOURCE_DIALOG,
     DrivesFolder = 0x11, // CSIDL_DRIVES: the computer's drives
 };
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "arj/arj_format.h"
-#include "arj/encode/match_finder.h"
+#include "tools/encode/match_finder.h"
 
 #include <stddef.h>
 #include <stdint.h>

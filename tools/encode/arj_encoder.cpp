@@ -4,18 +4,18 @@
 // follows it, so that every match found is whole. The items gather until
 // there are enough of them to choose good block cuts; the last block waits
 // for the items that follow.
-#include "arj/encode/arj_encoder.h"
+#include "tools/encode/arj_encoder.h"
 
 #include "arj/arj_format.h"
-#include "arj/encode/bit_output.h"
-#include "arj/encode/block_code.h"
-#include "arj/encode/block_split.h"
-#include "arj/encode/greedy_parse.h"
-#include "arj/encode/input_window.h"
-#include "arj/encode/lz_item.h"
-#include "arj/encode/match_finder.h"
-#include "arj/encode/method4_code.h"
-#include "arj/encode/optimal_parse.h"
+#include "tools/encode/bit_output.h"
+#include "tools/encode/block_code.h"
+#include "tools/encode/block_split.h"
+#include "tools/encode/greedy_parse.h"
+#include "tools/encode/input_window.h"
+#include "tools/encode/lz_item.h"
+#include "tools/encode/match_finder.h"
+#include "tools/encode/method4_code.h"
+#include "tools/encode/optimal_parse.h"
 
 #include <string.h>
 

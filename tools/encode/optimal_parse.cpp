@@ -12,10 +12,10 @@
 // one); each further round cuts the last round's items into blocks as they
 // would be written and prices each block by its own frequencies. Method 4's
 // codes are fixed: one round is exact.
-#include "arj/encode/optimal_parse.h"
+#include "tools/encode/optimal_parse.h"
 
-#include "arj/encode/block_split.h"
-#include "arj/encode/method4_code.h"
+#include "tools/encode/block_split.h"
+#include "tools/encode/method4_code.h"
 
 #include <math.h>
 

@@ -11,7 +11,7 @@
 // That search is quadratic in the cells a block can span, so it runs on
 // coarse cells, and each cut then moves by fine cells to where the two
 // blocks beside it cost least.
-#include "arj/encode/block_split.h"
+#include "tools/encode/block_split.h"
 
 #include <math.h>
 

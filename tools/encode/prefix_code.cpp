@@ -9,7 +9,7 @@
 // symbol a length equal to the number of levels at which its coin was taken.
 // The lists are kept as leaf-or-package flags, since the taken items of every
 // level are a prefix of it and only the leaves among them matter.
-#include "arj/encode/prefix_code.h"
+#include "tools/encode/prefix_code.h"
 
 #include "arj/arj_format.h"
 

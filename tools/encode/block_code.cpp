@@ -11,9 +11,9 @@
 // in all: a rare symbol's length costs header bits as well, less where many
 // symbols share it. So flatter codes are tried too, and lengths are moved
 // where the header's prices for them outweigh the items' bits.
-#include "arj/encode/block_code.h"
+#include "tools/encode/block_code.h"
 
-#include "arj/encode/prefix_code.h"
+#include "tools/encode/prefix_code.h"
 
 #include <string.h>
 

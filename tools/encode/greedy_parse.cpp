@@ -3,7 +3,7 @@
 // A match found at a position waits for the next position's search: if that
 // finds a longer one that saves clearly more bits, the first position goes
 // out as a literal and the new match waits in turn.
-#include "arj/encode/greedy_parse.h"
+#include "tools/encode/greedy_parse.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // match_finder.cpp: binary trees and hash chains over the window.
-#include "arj/encode/match_finder.h"
+#include "tools/encode/match_finder.h"
 
 #include "arj/arj_format.h"
 

@@ -1,5 +1,5 @@
 // simulation.cpp: the host implementation of platform.h.
-#include "platform/simulation/simulation.h"
+#include "tools/platform_sim/simulation.h"
 
 #include "platform/platform.h"
 

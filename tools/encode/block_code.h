@@ -3,8 +3,8 @@
 #pragma once
 
 #include "arj/arj_format.h"
-#include "arj/encode/bit_output.h"
-#include "arj/encode/lz_item.h"
+#include "tools/encode/bit_output.h"
+#include "tools/encode/lz_item.h"
 
 #include <stddef.h>
 #include <stdint.h>

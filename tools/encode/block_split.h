@@ -1,7 +1,7 @@
 // block_split.h: where to cut a run of items into blocks of methods 1 to 3.
 #pragma once
 
-#include "arj/encode/lz_item.h"
+#include "tools/encode/lz_item.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -7,8 +7,8 @@
 #pragma once
 
 #include "arj/arj_format.h"
-#include "arj/encode/bit_output.h"
-#include "arj/encode/lz_item.h"
+#include "tools/encode/bit_output.h"
+#include "tools/encode/lz_item.h"
 
 // The window that method 4 offsets reach.
 enum { Method4Window = MaxMethod4Offset + 1 };

@@ -2,9 +2,9 @@
 // on a hash chain, unless the next position has a longer one.
 #pragma once
 
-#include "arj/encode/input_window.h"
-#include "arj/encode/lz_item.h"
-#include "arj/encode/match_finder.h"
+#include "tools/encode/input_window.h"
+#include "tools/encode/lz_item.h"
+#include "tools/encode/match_finder.h"
 
 #include <stdint.h>
 

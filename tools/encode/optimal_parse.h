@@ -2,10 +2,10 @@
 // that the items themselves will get.
 #pragma once
 
-#include "arj/encode/block_code.h"
-#include "arj/encode/input_window.h"
-#include "arj/encode/lz_item.h"
-#include "arj/encode/match_finder.h"
+#include "tools/encode/block_code.h"
+#include "tools/encode/input_window.h"
+#include "tools/encode/lz_item.h"
+#include "tools/encode/match_finder.h"
 
 #include <stdint.h>
 
