@@ -54,6 +54,7 @@ enum {
 
     // Methods 1 to 3: blocks, each sending three canonical prefix codes.
     LiteralLengthSymbols = 510, // 0-255 literal bytes, 256-509 match lengths 3-256
+    NodeStoreSize = 2 * LiteralLengthSymbols - 1, // tree nodes of the longest code
     FirstMatchSymbol = 256,
     PreCodeSymbols = 19, // sends the literal/length code's lengths
     OffsetSymbols = 17,  // symbol c > 0: an offset of c - 1 more bits after a leading 1

@@ -65,9 +65,11 @@ inline unsigned PeekBits(const BitCursor& in) {
 
 // Consumes n bits (0 to 16).
 inline void SkipBits(Extraction* x, BitCursor& in, int n) {
+    ARJ_INVARIANT(n >= 0 && n <= LookAheadBits && n <= in.count);
     in.bits <<= n;
     in.count -= n;
     if (in.count < LookAheadBits) in = RefillBits(x, in);
+    ARJ_INVARIANT(in.count >= LookAheadBits && in.count <= BitWordBits);
 }
 
 // The next n bits (0 to 16) as a number, most significant first; consumed.

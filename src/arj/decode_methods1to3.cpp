@@ -17,20 +17,13 @@
 
 enum { NoZeroRun = -1 };
 
-// The codes of the current block; kept between blocks and entries, and
-// rebuilt by every block header.
-static uint8_t SymbolLengths[LiteralLengthSymbols];
-static uint16_t SymbolTable[1 << LiteralTableBits];
-static uint8_t SmallLengths[PreCodeSymbols]; // the pre-code, then the offset code
-static uint16_t SmallTable[1 << SmallTableBits];
-
 static void BadHuffmanCode(Extraction* x) {
     FailExtraction(x, BadHuffmanCodeMessage, "");
 }
 
 static void BuildTable(Extraction* x, int count, const uint8_t* lengths, int tableBits,
                        uint16_t* table) {
-    if (MakeTable(count, lengths, tableBits, table) != 0) BadHuffmanCode(x);
+    if (MakeTable(x, count, lengths, tableBits, table) != 0) BadHuffmanCode(x);
 }
 
 // A code of one symbol takes no bits: every table entry holds it, and its
@@ -57,23 +50,23 @@ static unsigned ReadSmallLength(Extraction* x, BitCursor& in) {
 }
 
 // The pre-code (19 lengths, with a zero run after the third) or the offset
-// code (17), into SmallLengths and SmallTable.
+// code (17), into the small code.
 static void ReadSmallLengths(Extraction* x, BitCursor& in, int count, int zeroRunAfter) {
     int n = TakeBits(x, in, SmallCountBits);
     if (n == 0) {
-        MakeSingleValueCode(x, TakeBits(x, in, SmallCountBits), count, SmallLengths, SmallTable,
-                            1 << SmallTableBits);
+        MakeSingleValueCode(x, TakeBits(x, in, SmallCountBits), count, x->codes.smallLengths,
+                            x->codes.smallTable, 1 << SmallTableBits);
         return;
     }
     if (n > count) BadHuffmanCode(x);
     int i = 0;
     while (i < n) {
-        SmallLengths[i++] = (uint8_t)ReadSmallLength(x, in);
+        x->codes.smallLengths[i++] = (uint8_t)ReadSmallLength(x, in);
         if (i == zeroRunAfter)
-            for (int zeros = TakeBits(x, in, 2); zeros > 0; zeros--) SmallLengths[i++] = 0;
+            for (int zeros = TakeBits(x, in, 2); zeros > 0; zeros--) x->codes.smallLengths[i++] = 0;
     }
-    while (i < count) SmallLengths[i++] = 0;
-    BuildTable(x, count, SmallLengths, SmallTableBits, SmallTable);
+    while (i < count) x->codes.smallLengths[i++] = 0;
+    BuildTable(x, count, x->codes.smallLengths, SmallTableBits, x->codes.smallTable);
 }
 
 // The literal/length code, its lengths sent through the pre-code: symbol 0
@@ -83,23 +76,25 @@ static void ReadSymbolLengths(Extraction* x, BitCursor& in) {
     int n = TakeBits(x, in, LiteralCountBits);
     if (n == 0) {
         MakeSingleValueCode(x, TakeBits(x, in, LiteralCountBits), LiteralLengthSymbols,
-                            SymbolLengths, SymbolTable, 1 << LiteralTableBits);
+                            x->codes.symbolLengths, x->codes.symbolTable, 1 << LiteralTableBits);
         return;
     }
     if (n > LiteralLengthSymbols) BadHuffmanCode(x);
     int i = 0;
     while (i < n) {
-        unsigned c = ReadCode(x, in, SmallTable, SmallTableBits, PreCodeSymbols, SmallLengths);
+        unsigned c = ReadCode(x, in, x->codes.smallTable, SmallTableBits, PreCodeSymbols,
+                              x->codes.smallLengths);
         if (c > 2) {
-            SymbolLengths[i++] = (uint8_t)(c - 2);
+            x->codes.symbolLengths[i++] = (uint8_t)(c - 2);
             continue;
         }
         int zeros = c == 0 ? 1 : c == 1 ? TakeBits(x, in, 4) + 3 : TakeBits(x, in, 9) + 20;
         if (i + zeros > LiteralLengthSymbols) BadHuffmanCode(x);
-        while (zeros-- > 0) SymbolLengths[i++] = 0;
+        while (zeros-- > 0) x->codes.symbolLengths[i++] = 0;
     }
-    while (i < LiteralLengthSymbols) SymbolLengths[i++] = 0;
-    BuildTable(x, LiteralLengthSymbols, SymbolLengths, LiteralTableBits, SymbolTable);
+    while (i < LiteralLengthSymbols) x->codes.symbolLengths[i++] = 0;
+    BuildTable(x, LiteralLengthSymbols, x->codes.symbolLengths, LiteralTableBits,
+               x->codes.symbolTable);
 }
 
 // Reads the codes of a block; gives its count of literal/length symbols, of
@@ -115,7 +110,8 @@ static unsigned ReadBlockHeader(Extraction* x, BitCursor& in) {
 // Offset symbol c > 0 stands for 2^(c-1) to 2^c - 1; the bits below the
 // leading 1 follow.
 static unsigned DecodeOffset(Extraction* x, BitCursor& in) {
-    unsigned c = ReadCode(x, in, SmallTable, SmallTableBits, OffsetSymbols, SmallLengths);
+    unsigned c =
+        ReadCode(x, in, x->codes.smallTable, SmallTableBits, OffsetSymbols, x->codes.smallLengths);
     if (c == 0) return 0;
     return (1u << (c - 1)) + TakeBits(x, in, c - 1);
 }
@@ -132,8 +128,8 @@ void DecodeMethods1To3(Extraction* x) {
     while (decoded < size) {
         if (blockRemaining == 0) blockRemaining = ReadBlockHeader(x, in);
         blockRemaining--;
-        unsigned s =
-            ReadCode(x, in, SymbolTable, LiteralTableBits, LiteralLengthSymbols, SymbolLengths);
+        unsigned s = ReadCode(x, in, x->codes.symbolTable, LiteralTableBits, LiteralLengthSymbols,
+                              x->codes.symbolLengths);
         if (s < FirstMatchSymbol) {
             *out++ = (unsigned char)s;
             decoded++;

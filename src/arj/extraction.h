@@ -44,6 +44,21 @@ enum StepResult {
     StepFatal = 2,        // the archive cannot be read on; message says why
 };
 
+// The codes of the current block of methods 1 to 3: kept between blocks and
+// entries (a code sent as all zeros keeps the last one), rebuilt by every
+// block header.
+struct BlockCodes {
+    uint8_t symbolLengths[LiteralLengthSymbols];
+    uint16_t symbolTable[1 << LiteralTableBits];
+    uint8_t smallLengths[PreCodeSymbols]; // the pre-code, then the offset code
+    uint16_t smallTable[1 << SmallTableBits];
+    // Tree nodes of the codes longer than a table's index, numbered from the
+    // symbol count up: a 0 bit follows leftChild, a 1 bit rightChild; a child
+    // below the symbol count is a symbol.
+    uint16_t leftChild[NodeStoreSize];
+    uint16_t rightChild[NodeStoreSize];
+};
+
 struct Extraction {
     const char* archiveName;
     FILE* archive;
@@ -58,9 +73,19 @@ struct Extraction {
     unsigned char* window;
     unsigned char header[MaxBasicHeaderSize];
     unsigned char input[InputBufferSize]; // compressed bytes, or stored ones
-    void* jump[5];                        // where RunStep catches a failure
+    BlockCodes codes;
+    void* jump[5]; // where RunStep catches a failure
     char message[MessageSize];
 };
+
+// An invariant the code relies on and no input can break: checked in host
+// and test builds, where the fuzzers reach it, and compiled out of the stubs.
+#ifdef VANTOREL_STUB
+#define ARJ_INVARIANT(condition) ((void)0)
+#else
+#include <stdlib.h>
+#define ARJ_INVARIANT(condition) ((condition) ? (void)0 : abort())
+#endif
 
 // The messages; each format holds at most one %s.
 extern const char CantOpenMessage[];       // "Can't open %s", the archive name

@@ -10,20 +10,12 @@
 
 #include "arj/extraction.h"
 
-enum {
-    NodeStoreSize = 2 * LiteralLengthSymbols - 1
-}; // nodes are numbered from the symbol count up
-
 // The whole 16-bit code space: a complete code fills it exactly.
 static const uint32_t CodeSpace = 1u << MaxCodeLength;
 
-// Tree nodes of the codes longer than a table's index: a 0 bit follows
-// LeftChild, a 1 bit RightChild; a child below the symbol count is a symbol.
-// Kept between codes, as the tables are.
-static uint16_t LeftChild[NodeStoreSize];
-static uint16_t RightChild[NodeStoreSize];
-
-int MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table) {
+int MakeTable(Extraction* x, int symbolCount, const uint8_t* lengths, int tableBits,
+              uint16_t* table) {
+    ARJ_INVARIANT(symbolCount <= LiteralLengthSymbols && tableBits <= LiteralTableBits);
     uint32_t count[MaxCodeLength + 1] = {0};
     uint32_t start[MaxCodeLength + 2];
     uint32_t weight[MaxCodeLength + 1];
@@ -67,10 +59,12 @@ int MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* 
             uint16_t* entry = &table[k >> jutBits];
             for (int depth = length - tableBits; depth > 0; depth--) {
                 if (*entry == 0) {
-                    LeftChild[nextNode] = RightChild[nextNode] = 0;
+                    // A complete code of at most 510 symbols has fewer inner nodes.
+                    ARJ_INVARIANT(nextNode < NodeStoreSize);
+                    x->codes.leftChild[nextNode] = x->codes.rightChild[nextNode] = 0;
                     *entry = (uint16_t)nextNode++;
                 }
-                entry = (k & mask) ? &RightChild[*entry] : &LeftChild[*entry];
+                entry = (k & mask) ? &x->codes.rightChild[*entry] : &x->codes.leftChild[*entry];
                 k <<= 1;
             }
             *entry = (uint16_t)s;
@@ -88,7 +82,8 @@ unsigned WalkTree(Extraction* x, unsigned node, unsigned look, int tableBits, in
     unsigned c = node;
     for (unsigned mask = 1u << (15 - tableBits); c >= (unsigned)symbolCount; mask >>= 1) {
         if (mask == 0) FailExtraction(x, BadHuffmanCodeMessage, "");
-        c = (look & mask) ? RightChild[c] : LeftChild[c];
+        ARJ_INVARIANT(c < NodeStoreSize);
+        c = (look & mask) ? x->codes.rightChild[c] : x->codes.leftChild[c];
     }
     return c;
 }

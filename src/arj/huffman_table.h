@@ -7,11 +7,13 @@
 
 #include <stdint.h>
 
-// Builds table (2^tableBits entries) and the tree nodes for symbols 0 to
+// Builds table (2^tableBits entries) and the tree nodes (in x's node store)
+// for symbols 0 to
 // symbolCount - 1 (at most LiteralLengthSymbols) with the given lengths (0:
 // no code). 0 when built or when every length is 0 (nothing changes then);
 // -1 when the lengths form no complete code.
-int MakeTable(int symbolCount, const uint8_t* lengths, int tableBits, uint16_t* table);
+int MakeTable(Extraction* x, int symbolCount, const uint8_t* lengths, int tableBits,
+              uint16_t* table);
 
 // The symbol below a table entry that is a tree node: follows the bits of
 // look behind the table's index. A tree that needs more than the look-ahead
