@@ -7,8 +7,6 @@
 
 #include <string.h>
 
-enum { ErrorMoreData = 234 };
-
 FolderVariables folderVariables;
 
 static char expansion[ExpansionSize];
@@ -22,16 +20,18 @@ int ReadRegistryString(int32_t rootIndex, const char* keyPath, const char* value
                        uint32_t size) {
     PlatformKey root = RegistryRootKey(rootIndex);
     PlatformKey key;
-    if (!root || PlatformRegOpenKeyEx(root, keyPath, 0, PLATFORM_KEY_READ, &key) != 0) return 0;
+    if (!root ||
+        PlatformRegOpenKeyEx(root, keyPath, 0, PLATFORM_KEY_READ, &key) != PLATFORM_ERROR_SUCCESS)
+        return 0;
     uint32_t type = PLATFORM_REG_SZ;
     uint32_t dataSize = size;
     long result = PlatformRegQueryValueEx(key, valueName, &type, (uint8_t*)buffer, &dataSize);
     // A value too long for the buffer leaves it undefined: take the empty text
     // rather than a cut folder. Otherwise end the text within the buffer, also
     // for a value stored without its NUL.
-    if (result == ErrorMoreData)
+    if (result == PLATFORM_ERROR_MORE_DATA)
         buffer[0] = 0;
-    else if (result == 0)
+    else if (result == PLATFORM_ERROR_SUCCESS)
         buffer[dataSize < size ? dataSize : size - 1] = 0;
     PlatformRegCloseKey(key);
     return 1;

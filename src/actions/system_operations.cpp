@@ -8,8 +8,8 @@ enum {
     TempFolderLength = PLATFORM_MAX_PATH - 14, // the longest folder GetTempFileNameA takes
 };
 
-static const int32_t FileNameTooLong =
-    (int32_t)0x800700CEu; // HRESULT of ERROR_FILENAME_EXCED_RANGE
+// ERROR_FILENAME_EXCED_RANGE: only the installer gives it, so the name stays here.
+static const int32_t FileNameTooLong = PLATFORM_HRESULT_FROM_WIN32(206);
 
 PlatformKey RegistryRootKey(int32_t rootIndex) {
     static const PlatformKey roots[4] = {PLATFORM_HKEY_CLASSES_ROOT, PLATFORM_HKEY_CURRENT_USER,
@@ -22,8 +22,9 @@ static PlatformKey OpenKeyForWriting(int32_t rootIndex, const char* keyPath) {
     PlatformKey root = RegistryRootKey(rootIndex);
     PlatformKey key;
     if (!root) return 0;
-    if (PlatformRegOpenKeyEx(root, keyPath, 0, PLATFORM_KEY_WRITE, &key) == 0) return key;
-    if (PlatformRegCreateKey(root, keyPath, &key) == 0) return key;
+    if (PlatformRegOpenKeyEx(root, keyPath, 0, PLATFORM_KEY_WRITE, &key) == PLATFORM_ERROR_SUCCESS)
+        return key;
+    if (PlatformRegCreateKey(root, keyPath, &key) == PLATFORM_ERROR_SUCCESS) return key;
     return 0;
 }
 

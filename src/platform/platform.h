@@ -34,6 +34,7 @@ enum {
     PLATFORM_ERROR_ACCESS_DENIED = 5,
     PLATFORM_ERROR_SHARING_VIOLATION = 32,
     PLATFORM_ERROR_DIR_NOT_EMPTY = 145,
+    PLATFORM_ERROR_MORE_DATA = 234,
     PLATFORM_INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF,
     PLATFORM_FILE_ATTRIBUTE_DIRECTORY = 0x10,
 };
@@ -112,6 +113,8 @@ int PlatformSetFileSize(FILE* file, long size);
 
 // COM and the shell's link object (ole32, shell32). HRESULT results:
 // negative is failure.
+// HRESULT_FROM_WIN32 of a nonzero error: the failure that stands for it.
+#define PLATFORM_HRESULT_FROM_WIN32(error) ((int32_t)(0x80070000u | (uint32_t)(error)))
 typedef void* PlatformShellLink;   // IShellLinkA
 typedef void* PlatformPersistFile; // IPersistFile
 int32_t PlatformCoInitialize(void);
