@@ -3,6 +3,7 @@
 #include "tools/pack/script_diagnostics.h"
 
 #include "actions/folder_variables.h"
+#include "script/script_reader.h"
 
 #include <limits.h>
 #include <string.h>
@@ -29,26 +30,6 @@ bool IsLayout(char c) {
 
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
-}
-
-bool IsIntegerSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-// The reader's decimal value: blanks, a sign, digits up to the first other
-// byte, saturating at the ends of 32 bits.
-int32_t IntegerValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && IsIntegerSpace(text[i])) i++;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; i++) {
-        value = value * 10 + (text[i] - '0');
-        if (value > (int64_t)INT_MAX + 1) value = (int64_t)INT_MAX + 1;
-    }
-    if (negative) value = -value;
-    return (int32_t)std::min<int64_t>(value, INT_MAX);
 }
 
 // A plain number: an optional sign and digits, within 32 bits.
@@ -284,7 +265,7 @@ ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner,
         } else {
             a.type = ArgumentType::Integer;
             a.text = clean.substr(p, argEnd - p);
-            a.intValue = IntegerValue(a.text);
+            a.intValue = ParseScriptInteger(clean.data() + p, clean.data() + argEnd);
         }
         st.arguments.push_back(a);
         if (argEnd == end) return st;
