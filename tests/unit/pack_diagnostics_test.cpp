@@ -1,7 +1,8 @@
 // Tests of the publisher's script diagnostics and code pages.
 #include "tests/unit/sandbox.h"
 #include "tools/pack/code_page.h"
-#include "tools/pack/script_diagnostics.h"
+#include "tools/pack/script_checks.h"
+#include "tools/pack/script_mirror.h"
 
 #include <random>
 #include <string>

@@ -2,6 +2,7 @@
 #include "tools/pack/move_folder.h"
 
 #include "arj/archive_reader.h"
+#include "tools/pack/script_mirror.h"
 
 #include <ctype.h>
 #include <dirent.h>

@@ -5,6 +5,8 @@
 #include "arj/arj_format.h"
 #include "script/package_layout.h"
 #include "tools/pack/package_file.h"
+#include "tools/pack/script_checks.h"
+#include "tools/pack/script_mirror.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -20,10 +22,6 @@ const char PublisherOptionsHelp[] =
     "  --werror     warnings fail too (exit code 1)\n";
 
 namespace {
-
-std::string Plural(int count, const char* word) {
-    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
 
 uint32_t ReadU32(const unsigned char* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | (uint32_t)bytes[3] << 24;

@@ -5,7 +5,7 @@
 
 #include "tools/pack/code_page.h"
 #include "tools/pack/move_folder.h"
-#include "tools/pack/script_diagnostics.h"
+#include "tools/pack/diagnostics.h"
 
 #include <string>
 #include <vector>
