@@ -10,12 +10,6 @@
 
 #include <stddef.h>
 
-// The record names of install.log.
-#define LOG_TITLE "Title"
-#define LOG_REMOVE_REGISTRY "RemoveRegistry"
-#define LOG_REMOVE_DIRECTORY "RemoveDirectory"
-#define LOG_DELETE_FILE "DeleteFile"
-
 // Reads one line (length bytes, without its LF) into record: 1 when it is a
 // record of the log's layout, 0 when it is not.
 int ReadLogLine(const char* line, size_t length, CommandRecord* record);
