@@ -3,6 +3,7 @@
 #include "tools/pack/publisher_script.h"
 
 #include "arj/arj_format.h"
+#include "script/command_names.h"
 #include "script/package_layout.h"
 #include "tools/pack/package_file.h"
 #include "tools/pack/script_checks.h"
@@ -108,8 +109,8 @@ void PublisherScript::FillNumFiles(size_t count) {
     Diagnostics ignored;
     ParsedScript script = ParseScriptForDiagnostics(text, (uint32_t)source.size(), &ignored);
     for (const ParsedStatement& st : script.statements)
-        if (st.name == "NumFiles") return;
-    std::string line = "NumFiles (" + std::to_string(count) + ");\r\n";
+        if (st.name == COMMAND_NUM_FILES) return;
+    std::string line = COMMAND_NUM_FILES " (" + std::to_string(count) + ");\r\n";
     text.bytes.insert(0, line);
     text.origin.insert(text.origin.begin(), line.size(), 0);
 }

@@ -2,6 +2,7 @@
 #include "tools/pack/script_checks.h"
 
 #include "actions/folder_variables.h"
+#include "script/command_names.h"
 #include "tools/pack/script_mirror.h"
 
 #include <ctype.h>
@@ -42,20 +43,20 @@ struct CommandShape {
 };
 
 const CommandShape Commands[] = {
-    {"Title", "T", "(\"title\")", -1, false, true},
-    {"NumFiles", "I", "(count)", -1, false, true},
-    {"RootDirectory", "T", "(\"\\name\")", -1, false, true},
-    {"TargetDirectory", "T", "(\"path\")", 0, true, true},
-    {"Registry", "ITTT", "(root, \"key\", \"name\", \"text\")", 3, false, false},
-    {"RegistryInt", "ITTI", "(root, \"key\", \"name\", number)", -1, false, false},
-    {"MakeDirectory", "T", "(\"path\")", 0, true, false},
-    {"MoveFile", "TT", "(\"file\", \"destination\")", 1, true, false},
-    {"StartMenu", "TTT", "(\"target\", \"group\", \"name\")", 0, true, false},
-    {"DesktopIcon", "TT", "(\"target\", \"name\")", 0, true, false},
-    {"Ask", "T", "(\"question\")", -1, false, false},
-    {"EndAsk", "", "()", -1, false, false},
-    {"Message", "T", "(\"text\")", -1, false, false},
-    {"MoveFolder", "TT", "(\"source\", \"destination\")", 1, false, false},
+    {COMMAND_TITLE, "T", "(\"title\")", -1, false, true},
+    {COMMAND_NUM_FILES, "I", "(count)", -1, false, true},
+    {COMMAND_ROOT_DIRECTORY, "T", "(\"\\name\")", -1, false, true},
+    {COMMAND_TARGET_DIRECTORY, "T", "(\"path\")", 0, true, true},
+    {COMMAND_REGISTRY, "ITTT", "(root, \"key\", \"name\", \"text\")", 3, false, false},
+    {COMMAND_REGISTRY_INT, "ITTI", "(root, \"key\", \"name\", number)", -1, false, false},
+    {COMMAND_MAKE_DIRECTORY, "T", "(\"path\")", 0, true, false},
+    {COMMAND_MOVE_FILE, "TT", "(\"file\", \"destination\")", 1, true, false},
+    {COMMAND_START_MENU, "TTT", "(\"target\", \"group\", \"name\")", 0, true, false},
+    {COMMAND_DESKTOP_ICON, "TT", "(\"target\", \"name\")", 0, true, false},
+    {COMMAND_ASK, "T", "(\"question\")", -1, false, false},
+    {COMMAND_END_ASK, "", "()", -1, false, false},
+    {COMMAND_MESSAGE, "T", "(\"text\")", -1, false, false},
+    {COMMAND_MOVE_FOLDER, "TT", "(\"source\", \"destination\")", 1, false, false},
 };
 
 const CommandShape* FindCommand(const std::string& name) {
@@ -223,7 +224,7 @@ struct Checker {
     }
 
     void Ask(const ParsedStatement& st) {
-        if (st.name == "Ask") {
+        if (st.name == COMMAND_ASK) {
             if (askOpen) {
                 diagnostics->Warn(At(st.begin), "Ask inside an Ask block: blocks do not nest, "
                                                 "the next EndAsk ends both");
@@ -231,7 +232,7 @@ struct Checker {
             }
             if (!askOpen) askAt = st.begin;
             askOpen = true;
-        } else if (st.name == "EndAsk") {
+        } else if (st.name == COMMAND_END_ASK) {
             if (askOpen)
                 askOpen = false;
             else if (nestedAsks > 0)
@@ -256,7 +257,7 @@ struct Checker {
                 diagnostics->Warn(At(st.begin), UnknownCommandMessage(st.name, Shown(st.name)));
             return;
         }
-        if (!strcmp(shape->name, "MoveFolder")) {
+        if (!strcmp(shape->name, COMMAND_MOVE_FOLDER)) {
             // In a script, build expands it (and says what is wrong with it).
             if (kind == ScriptKind::Package)
                 diagnostics->Warn(At(st.begin), "MoveFolder is expanded by vantorel-pack build; "
@@ -273,20 +274,20 @@ struct Checker {
             Variables(*a);
             if (shape->path) PathLength(*a);
         }
-        if (!strcmp(shape->name, "Registry") || !strcmp(shape->name, "RegistryInt"))
+        if (!strcmp(shape->name, COMMAND_REGISTRY) || !strcmp(shape->name, COMMAND_REGISTRY_INT))
             if (const ParsedArgument* root = Argument(st, 0, ArgumentType::Integer))
                 if (root->intValue < 0 || root->intValue > 3)
                     diagnostics->Warn(At(root->begin),
                                       "registry root " + std::to_string(root->intValue) +
                                           " is none of 0 to 3 (HKEY_CLASSES_ROOT, "
                                           "HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS)");
-        if (!strcmp(shape->name, "MoveFile"))
+        if (!strcmp(shape->name, COMMAND_MOVE_FILE))
             if (const ParsedArgument* source = Argument(st, 0, ArgumentType::Text))
                 MoveSource(*source);
-        if (!strcmp(shape->name, "MoveFile"))
+        if (!strcmp(shape->name, COMMAND_MOVE_FILE))
             if (const ParsedArgument* destination = Argument(st, 1, ArgumentType::Text))
                 MoveDestination(*destination);
-        if (!strcmp(shape->name, "NumFiles") && archiveNames)
+        if (!strcmp(shape->name, COMMAND_NUM_FILES) && archiveNames)
             if (const ParsedArgument* count = Argument(st, 0, ArgumentType::Integer))
                 if (count->intValue != (int64_t)archiveNames->size())
                     diagnostics->Warn(At(count->begin),
@@ -314,12 +315,12 @@ void SetUsualFolders(const ParsedScript& script) {
     SetFolder(folderVariables.programFilesDir, DefaultProgramFiles);
     SetFolder(folderVariables.windowsDir, DefaultWindows);
     SetFolder(folderVariables.systemDir, DefaultSystem);
-    const char* settings[] = {"RootDirectory", "TargetDirectory"};
+    const char* settings[] = {COMMAND_ROOT_DIRECTORY, COMMAND_TARGET_DIRECTORY};
     for (const char* name : settings)
         for (const ParsedStatement& st : script.statements)
             if (st.name == name && !st.arguments.empty() &&
                 st.arguments[0].type == ArgumentType::Text) {
-                if (!strcmp(name, "RootDirectory"))
+                if (!strcmp(name, COMMAND_ROOT_DIRECTORY))
                     SetFolder(folderVariables.rootDir, st.arguments[0].text.c_str());
                 else
                     SetFolder(folderVariables.targetDir, ExpandPath(st.arguments[0].text.c_str()));
