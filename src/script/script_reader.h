@@ -1,4 +1,7 @@
 // script_reader.h: reads the installation script out of the package.
+//
+// Results: 0 read / -1 refused, which the installer's entry turns into
+// "Error parsing installation script.".
 #pragma once
 
 #include <stdint.h>
