@@ -62,10 +62,10 @@ struct Expander {
             Fail(shownPath + ": " + problem);
             return "";
         }
-        std::string converted, failure;
-        if (!codePage.ConvertName(name, &converted, &failure)) {
-            Fail(shownPath + ": code page " + std::to_string(codePage.Number()) + " has no '" +
-                 failure + "'");
+        std::string converted;
+        problem = codePage.ConvertName(name, &converted);
+        if (!problem.empty()) {
+            Fail(shownPath + ": " + problem);
             return "";
         }
         return converted;
