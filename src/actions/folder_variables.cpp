@@ -3,6 +3,7 @@
 
 #include "actions/system_operations.h"
 #include "platform/platform.h"
+#include "script/command_names.h"
 #include "script/command_records.h"
 
 #include <string.h>
@@ -54,8 +55,8 @@ void LoadFolderVariables(void) {
     ReadSystemFolder(PlatformGetWindowsDirectory, f->windowsDir);
     ReadSystemFolder(PlatformGetSystemDirectory, f->systemDir);
     // rootDir first: a TargetDirectory such as %p%r uses it.
-    SetFolder(f->rootDir, GetCommandText("RootDirectory", 0));
-    const char* target = GetCommandText("TargetDirectory", 0);
+    SetFolder(f->rootDir, GetCommandText(COMMAND_ROOT_DIRECTORY, 0));
+    const char* target = GetCommandText(COMMAND_TARGET_DIRECTORY, 0);
     SetFolder(f->targetDir, ExpandPath(target ? target : ""));
 }
 

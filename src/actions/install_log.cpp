@@ -4,7 +4,7 @@
 #include "actions/folder_variables.h"
 #include "actions/system_operations.h"
 #include "platform/platform.h"
-#include "script/log_reader.h"
+#include "script/command_names.h"
 
 #include <stdlib.h>
 #include <string.h>

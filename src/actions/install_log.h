@@ -1,6 +1,9 @@
 // install_log.h: the undo records of one script run, written as install.log.
 //
 // Newest record first, in the script language itself, for the uninstaller.
+//
+// Results: WriteInstallLog 1 done / 0 failed; a record that memory cannot
+// hold is none, and setting a slot of none does nothing.
 #pragma once
 
 #include "script/command_records.h"

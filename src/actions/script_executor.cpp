@@ -11,8 +11,8 @@
 #include "platform/format_text.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
+#include "script/command_names.h"
 #include "script/command_records.h"
-#include "script/log_reader.h"
 
 #include <string.h>
 
@@ -149,16 +149,16 @@ int DesktopIconCommand(const char* target, const char* name) {
 static int RunCommand(const CommandRecord* record) {
     const CommandArgument* a = record->arguments;
     const char* name = record->name;
-    if (!strcmp(name, "Title")) return TitleCommand(a[0].text);
-    if (!strcmp(name, "Registry"))
+    if (!strcmp(name, COMMAND_TITLE)) return TitleCommand(a[0].text);
+    if (!strcmp(name, COMMAND_REGISTRY))
         return RegistryCommand(a[0].intValue, a[1].text, a[2].text, a[3].text);
-    if (!strcmp(name, "RegistryInt"))
+    if (!strcmp(name, COMMAND_REGISTRY_INT))
         return RegistryIntCommand(a[0].intValue, a[1].text, a[2].text, a[3].intValue);
-    if (!strcmp(name, "MakeDirectory")) return MakeDirectoryCommand(a[0].text);
-    if (!strcmp(name, "MoveFile")) return MoveFileCommand(a[0].text, a[1].text);
-    if (!strcmp(name, "StartMenu")) return StartMenuCommand(a[0].text, a[1].text, a[2].text);
-    if (!strcmp(name, "DesktopIcon")) return DesktopIconCommand(a[0].text, a[1].text);
-    if (!strcmp(name, "Message")) UiShowInfo(a[0].text);
+    if (!strcmp(name, COMMAND_MAKE_DIRECTORY)) return MakeDirectoryCommand(a[0].text);
+    if (!strcmp(name, COMMAND_MOVE_FILE)) return MoveFileCommand(a[0].text, a[1].text);
+    if (!strcmp(name, COMMAND_START_MENU)) return StartMenuCommand(a[0].text, a[1].text, a[2].text);
+    if (!strcmp(name, COMMAND_DESKTOP_ICON)) return DesktopIconCommand(a[0].text, a[1].text);
+    if (!strcmp(name, COMMAND_MESSAGE)) UiShowInfo(a[0].text);
     return 1;
 }
 
@@ -176,10 +176,11 @@ int RunScript(char* firstFailure) {
             lastPercent = percent;
             UiSetProgress(percent);
         }
-        if (!strcmp(record->name, "Ask") && !UiAskYesNo(record->arguments[0].text)) {
+        if (!strcmp(record->name, COMMAND_ASK) && !UiAskYesNo(record->arguments[0].text)) {
             // Skip to the first EndAsk, whichever Ask it closes; without one,
             // to the end of the script.
-            while (record->next && strcmp(record->next->name, "EndAsk")) record = record->next;
+            while (record->next && strcmp(record->next->name, COMMAND_END_ASK))
+                record = record->next;
             if (!record->next) break;
             record = record->next; // the EndAsk itself: skipped, no step
             continue;

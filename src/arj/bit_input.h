@@ -1,5 +1,6 @@
 // bit_input.h: the compressed bits of one entry, most significant bit of each
-// byte first, with at least 16 bits of look-ahead.
+// byte first, with at least 16 bits of look-ahead. Each fails through the
+// extraction.
 #pragma once
 
 #include "arj/extraction.h"

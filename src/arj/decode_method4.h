@@ -1,4 +1,5 @@
-// decode_method4.h: the decoder of entries packed with method 4.
+// decode_method4.h: the decoder of entries packed with method 4. It fails
+// through the extraction.
 #pragma once
 
 struct Extraction;

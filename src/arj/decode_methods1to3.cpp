@@ -23,7 +23,7 @@ static void BadHuffmanCode(Extraction* x) {
 
 static void BuildTable(Extraction* x, int count, const uint8_t* lengths, int tableBits,
                        uint16_t* table) {
-    if (MakeTable(x, count, lengths, tableBits, table) != 0) BadHuffmanCode(x);
+    if (!MakeTable(x, count, lengths, tableBits, table)) BadHuffmanCode(x);
 }
 
 // A code of one symbol takes no bits: every table entry holds it, and its

@@ -1,4 +1,5 @@
 // decode_methods1to3.h: the decoder of entries packed with methods 1, 2 and 3.
+// It fails through the extraction.
 #pragma once
 
 struct Extraction;

@@ -1,5 +1,5 @@
 // decode_window.h: the sliding dictionary of one compressed entry, which is
-// also its output buffer.
+// also its output buffer. Each fails through the extraction.
 #pragma once
 
 #include "arj/arj_format.h"

@@ -20,7 +20,7 @@ int MakeTable(Extraction* x, int symbolCount, const uint8_t* lengths, int tableB
     uint32_t start[MaxCodeLength + 2];
     uint32_t weight[MaxCodeLength + 1];
     for (int s = 0; s < symbolCount; s++) {
-        if (lengths[s] > MaxCodeLength) return -1;
+        if (lengths[s] > MaxCodeLength) return 0;
         count[lengths[s]]++;
     }
 
@@ -29,8 +29,8 @@ int MakeTable(Extraction* x, int symbolCount, const uint8_t* lengths, int tableB
     start[1] = 0;
     for (int length = 1; length <= MaxCodeLength; length++)
         start[length + 1] = start[length] + (count[length] << (MaxCodeLength - length));
-    if (start[MaxCodeLength + 1] == 0) return 0; // no codes at all
-    if (start[MaxCodeLength + 1] != CodeSpace) return -1;
+    if (start[MaxCodeLength + 1] == 0) return 1; // no codes at all
+    if (start[MaxCodeLength + 1] != CodeSpace) return 0;
 
     // Short codes count in table entries, long ones stay left-aligned.
     int jutBits = MaxCodeLength - tableBits;
@@ -71,7 +71,7 @@ int MakeTable(Extraction* x, int symbolCount, const uint8_t* lengths, int tableB
         }
         start[length] = next;
     }
-    return 0;
+    return 1;
 }
 
 unsigned WalkTree(Extraction* x, unsigned node, unsigned look, int tableBits, int symbolCount) {

@@ -1,5 +1,6 @@
 // huffman_table.h: canonical prefix codes built from code lengths, and the
-// read of one symbol.
+// read of one symbol. MakeTable gives 1 built / 0 no code; a broken code met
+// while reading fails through the extraction.
 #pragma once
 
 #include "arj/arj_format.h"
@@ -8,10 +9,9 @@
 #include <stdint.h>
 
 // Builds table (2^tableBits entries) and the tree nodes (in x's node store)
-// for symbols 0 to
-// symbolCount - 1 (at most LiteralLengthSymbols) with the given lengths (0:
-// no code). 0 when built or when every length is 0 (nothing changes then);
-// -1 when the lengths form no complete code.
+// for symbols 0 to symbolCount - 1 (at most LiteralLengthSymbols) with the
+// given lengths (0: no code). 1 when built or when every length is 0 (nothing
+// changes then); 0 when the lengths form no complete code.
 int MakeTable(Extraction* x, int symbolCount, const uint8_t* lengths, int tableBits,
               uint16_t* table);
 

@@ -9,6 +9,7 @@
 #include "platform/format_text.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
+#include "script/command_names.h"
 #include "script/command_records.h"
 #include "script/script_reader.h"
 
@@ -126,7 +127,7 @@ int RunInstaller(const char* commandLine) {
 void OnInit(void) {
     LoadFolderVariables();
     if (controller.targetGiven) SetFolder(folderVariables.targetDir, targetArgument);
-    const char* title = GetCommandText("Title", 0);
+    const char* title = GetCommandText(COMMAND_TITLE, 0);
     char status[StartStatusSize];
     FormatText(status, sizeof status, "This will install \"%s\"! Continue?", title ? title : "");
     UiSetStatusText(status);
@@ -200,7 +201,7 @@ void OnInstall(void) {
         SetFolder(folderVariables.targetDir, text);
     }
     for (int control : controls) UiSetControlEnabled(control, 0);
-    controller.numFiles = GetCommandInteger("NumFiles", 0);
+    controller.numFiles = GetCommandInteger(COMMAND_NUM_FILES, 0);
     EnterPrivateFolder();
 
     char path[PLATFORM_MAX_PATH];

@@ -1,5 +1,8 @@
 // install_controller.h: the logic of one run of the installer, against the
 // operations of installer_ui.h.
+//
+// Results: RunInstaller gives the process exit code; the events give none,
+// since what fails shows in the dialog; the fatal ends do not return.
 #pragma once
 
 // The installer's entry. commandLine holds the arguments behind the program

@@ -2,6 +2,9 @@
 //
 // One implementation is linked into each program: the Win32 dialog in the
 // installer, a scripted one in the unit tests, a console one in the tool.
+//
+// Results: only the questions give one (nonzero for Yes, for a chosen
+// folder); UiShowFatal does not return.
 #pragma once
 
 #include "platform/platform.h"

@@ -3,6 +3,9 @@
 // One record per statement: a name and up to six integer or text arguments.
 // The parsed script is the CommandList, in script order; the install log keeps
 // its own list of the same records.
+//
+// Results: a lookup gives none (a null pointer) or 0 when no record matches;
+// AppendCommandRecord gives none when memory runs out.
 #pragma once
 
 #include <stdint.h>

@@ -1,6 +1,8 @@
 // log_reader.cpp: install.log's lines back into records.
 #include "script/log_reader.h"
 
+#include "script/command_names.h"
+
 #include <string.h>
 
 // Each kind's line as the log writes it: '#' stands for an integer, '@' for

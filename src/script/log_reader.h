@@ -4,17 +4,14 @@
 // ( ) , ; # " and the script reader's cutting would cut it short: each line
 // is read by where its layout places the quotes instead. A line that is not
 // one of the record kinds, whole, is refused; nothing is ever guessed.
+//
+// Results: 1 read / 0 refused for a line; for a whole log, 0 or the number
+// of the first line that failed.
 #pragma once
 
 #include "script/command_records.h"
 
 #include <stddef.h>
-
-// The record names of install.log.
-#define LOG_TITLE "Title"
-#define LOG_REMOVE_REGISTRY "RemoveRegistry"
-#define LOG_REMOVE_DIRECTORY "RemoveDirectory"
-#define LOG_DELETE_FILE "DeleteFile"
 
 // Reads one line (length bytes, without its LF) into record: 1 when it is a
 // record of the log's layout, 0 when it is not.

@@ -46,9 +46,7 @@ static int IsIntegerSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// Decimal value of [text, end): blanks, a sign, digits up to the first other
-// byte. Values beyond 32 bits saturate rather than wrap.
-static int32_t ParseInteger(const char* text, const char* end) {
+int32_t ParseScriptInteger(const char* text, const char* end) {
     while (text < end && IsIntegerSpace(*text)) text++;
     int negative = 0;
     if (text < end && (*text == '+' || *text == '-')) negative = *text++ == '-';
@@ -72,7 +70,7 @@ static int ParseArgument(CommandArgument* slot, const char* text, const char* en
         slot->text[length] = 0;
         slot->type = ArgumentType::Text;
     } else {
-        slot->intValue = ParseInteger(text, end);
+        slot->intValue = ParseScriptInteger(text, end);
         slot->type = ArgumentType::Integer;
     }
     return 0;

@@ -1,4 +1,7 @@
 // script_reader.h: reads the installation script out of the package.
+//
+// Results: 0 read / -1 refused, which the installer's entry turns into
+// "Error parsing installation script.".
 #pragma once
 
 #include <stdint.h>
@@ -11,3 +14,7 @@ int ParseScript(const char* path);
 
 // The same on script text already in memory (length bytes, no NUL needed).
 int ParseScriptText(const char* raw, uint32_t length);
+
+// The value of the integer argument [text, end): blanks, a sign, digits up to
+// the first other byte. Values beyond 32 bits saturate rather than wrap.
+int32_t ParseScriptInteger(const char* text, const char* end);

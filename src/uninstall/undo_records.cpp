@@ -3,8 +3,8 @@
 
 #include "actions/system_operations.h"
 #include "platform/platform.h"
+#include "script/command_names.h"
 #include "script/command_records.h"
-#include "script/log_reader.h"
 
 #include <string.h>
 

@@ -4,6 +4,7 @@
 
 #include "platform/format_text.h"
 #include "platform/platform.h"
+#include "script/command_names.h"
 #include "script/command_records.h"
 #include "script/log_reader.h"
 #include "uninstall/undo_records.h"
@@ -101,7 +102,7 @@ int RunUninstaller(const char* commandLine) {
         PlatformMessageBox(text, "Error", PLATFORM_MB_OK | PLATFORM_MB_ICONHAND);
         return ExitFatal;
     }
-    const char* name = GetCommandText("Title", 0);
+    const char* name = GetCommandText(LOG_TITLE, 0);
     FormatText(title, sizeof title, "%s", name ? name : folder);
     FormatText(text, sizeof text, "Remove \"%s\" and all of its components?", title);
     if (PlatformMessageBox(text, Caption, PLATFORM_MB_YESNO | PLATFORM_MB_ICONQUESTION) ==

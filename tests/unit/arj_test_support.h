@@ -183,7 +183,7 @@ inline Bytes MakeArj(const std::string& folder, const std::string& switches,
         "cd '" + folder + "' && arj a -y " + switches + " made.arj " + files + " >/dev/null 2>&1";
     EXPECT_EQ(0, system(command.c_str())) << command;
     Bytes b;
-    return ReadWholeFile(folder + "/made.arj", &b) ? b : "<missing>";
+    return ReadWholeFile(folder + "/made.arj", &b).empty() ? b : "<missing>";
 }
 
 // Bits most significant first, as the decoders read them.

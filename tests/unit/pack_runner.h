@@ -40,10 +40,10 @@ struct PackFolder : ::testing::Test {
     Sandbox box;
     std::string Path(const std::string& name) const { return box.root + "/" + name; }
     void Write(const std::string& name, const std::string& bytes) const {
-        EXPECT_TRUE(WriteWholeFile(Path(name), bytes)) << name;
+        EXPECT_EQ("", WriteWholeFile(Path(name), bytes)) << name;
     }
     std::string Read(const std::string& name) const {
         std::string bytes;
-        return ReadWholeFile(Path(name), &bytes) ? bytes : "<missing>";
+        return ReadWholeFile(Path(name), &bytes).empty() ? bytes : "<missing>";
     }
 };

@@ -76,11 +76,11 @@ struct Sandbox {
     }
     // Files and folders by Windows path.
     void Write(const std::string& path, const std::string& bytes) const {
-        EXPECT_TRUE(WriteWholeFile(SimHostPath(path), bytes)) << path;
+        EXPECT_EQ("", WriteWholeFile(SimHostPath(path), bytes)) << path;
     }
     std::string Read(const std::string& path) const {
         std::string bytes;
-        return ReadWholeFile(SimHostPath(path), &bytes) ? bytes : "<missing>";
+        return ReadWholeFile(SimHostPath(path), &bytes).empty() ? bytes : "<missing>";
     }
     bool Exists(const std::string& path) const {
         return std::filesystem::exists(SimHostPath(path));

@@ -197,7 +197,7 @@ std::string WriteOutput(const std::string& out, const std::function<std::string(
 
 std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     std::string stub, archive;
-    if (!ReadWholeFile(a.stub, &stub)) return "cannot read stub " + a.stub;
+    if (!ReadWholeFile(a.stub, &stub).empty()) return "cannot read stub " + a.stub;
     if (stub.size() != PackageDataOffset)
         return "stub " + a.stub + " is " + std::to_string(stub.size()) +
                " bytes; an installer stub is exactly " + std::to_string(PackageDataOffset) +
@@ -214,7 +214,8 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
             return "--uninstaller adds to an archive of its own making: give the files "
                    "instead of " +
                    a.inputs[0] + ", or add uninstall.exe to it";
-        if (!ReadWholeFile(a.inputs[0], &archive)) return "cannot read " + a.inputs[0];
+        problem = ReadWholeFile(a.inputs[0], &archive);
+        if (!problem.empty()) return problem;
         problem = CheckArchiveStart(archive);
         if (!problem.empty()) return a.inputs[0] + " is not an ARJ archive: it " + problem;
         problem = ArchiveBytesEntryNames(archive, &names);

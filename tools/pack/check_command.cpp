@@ -33,7 +33,7 @@ static const char Help[] =
 // starts where the installer looks first.
 static std::string DiagnosePackage(const char* path, const PublisherOptions& options) {
     std::string script, archiveStart;
-    if (!ReadPackageParts(path, &script, &archiveStart)) return ""; // the reader says more
+    if (!ReadPackageParts(path, &script, &archiveStart).empty()) return ""; // the reader says more
     PublisherScript packaged;
     std::string problem = packaged.LoadPackaged(path, script, options);
     if (!problem.empty()) return problem;
@@ -61,7 +61,8 @@ int CheckCommand(int argc, char** argv) {
         return 1;
     }
     const char* path = argv[bare ? 1 : 0];
-    if (CheckReadable(path) != 0) return 1;
+    problem = CheckReadable(path);
+    if (!problem.empty()) return Fail("%s", problem.c_str());
     int result;
     if (bare) {
         PublisherScript script;

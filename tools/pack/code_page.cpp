@@ -123,21 +123,20 @@ MappedText CodePage::Convert(const std::string& source,
     return text;
 }
 
-bool CodePage::ConvertName(const std::string& name, std::string* out, std::string* failure) const {
+std::string CodePage::ConvertName(const std::string& name, std::string* out) const {
     out->clear();
     if (!IsUtf8(name)) {
         *out = name;
-        return true;
+        return "";
     }
     for (size_t at = 0; at < name.size();) {
         size_t length = Utf8Length((unsigned char)name[at]);
-        if (!Encode(name.data() + at, length, out)) {
-            *failure = name.substr(at, length);
-            return false;
-        }
+        if (!Encode(name.data() + at, length, out))
+            return "code page " + std::to_string(number) + " has no '" + name.substr(at, length) +
+                   "'";
         at += length;
     }
-    return true;
+    return "";
 }
 
 std::string CodePage::ToUtf8(const std::string& bytes) const {

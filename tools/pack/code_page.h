@@ -42,9 +42,9 @@ class CodePage {
     // written as '?' and listed, unless it stands in a comment, which the
     // installer drops anyway. Other text is taken byte for byte.
     MappedText Convert(const std::string& source, std::vector<Unrepresentable>* failures) const;
-    // A name: false, with the first character that does not fit, when it
-    // cannot be written in the code page.
-    bool ConvertName(const std::string& name, std::string* out, std::string* failure) const;
+    // A name in the code page: empty, or the complaint that names the first
+    // character that does not fit.
+    std::string ConvertName(const std::string& name, std::string* out) const;
     // Bytes of the code page as UTF-8, for messages; what cannot be read is
     // shown as '?'.
     std::string ToUtf8(const std::string& bytes) const;

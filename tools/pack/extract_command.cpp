@@ -61,7 +61,8 @@ int ExtractCommand(int argc, char** argv) {
         fputs(Help, stderr);
         return 1;
     }
-    if (CheckReadable(package) != 0) return 1;
+    std::string problem = CheckReadable(package);
+    if (!problem.empty()) return Fail("%s", problem.c_str());
     // The package is named from where we were, before moving into DIR.
     char fullPath[PATH_MAX];
     if (!realpath(package, fullPath)) return Fail("cannot read %s: %s", package, strerror(errno));

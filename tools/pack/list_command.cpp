@@ -29,7 +29,8 @@ int ListCommand(int argc, char** argv) {
         fputs(Help, stderr);
         return 1;
     }
-    if (CheckReadable(argv[0]) != 0) return 1;
+    std::string problem = CheckReadable(argv[0]);
+    if (!problem.empty()) return Fail("%s", problem.c_str());
 
     printf("Method    Original  Compressed  CRC-32    HostOS  Type  Name\n");
     char message[MessageSize];

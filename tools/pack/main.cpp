@@ -32,11 +32,11 @@ bool IsHelpOption(const char* argument) {
     return !strcmp(argument, "--help") || !strcmp(argument, "-h");
 }
 
-int CheckReadable(const char* path) {
+std::string CheckReadable(const char* path) {
     FILE* file = fopen(path, "rb");
-    if (!file) return Fail("cannot read %s: %s", path, strerror(errno));
+    if (!file) return std::string("cannot read ") + path + ": " + strerror(errno);
     fclose(file);
-    return 0;
+    return "";
 }
 
 int main(int argc, char** argv) {

@@ -2,6 +2,8 @@
 #include "tools/pack/move_folder.h"
 
 #include "arj/archive_reader.h"
+#include "script/command_names.h"
+#include "tools/pack/script_mirror.h"
 
 #include <ctype.h>
 #include <dirent.h>
@@ -60,10 +62,10 @@ struct Expander {
             Fail(shownPath + ": " + problem);
             return "";
         }
-        std::string converted, failure;
-        if (!codePage.ConvertName(name, &converted, &failure)) {
-            Fail(shownPath + ": code page " + std::to_string(codePage.Number()) + " has no '" +
-                 failure + "'");
+        std::string converted;
+        problem = codePage.ConvertName(name, &converted);
+        if (!problem.empty()) {
+            Fail(shownPath + ": " + problem);
             return "";
         }
         return converted;
@@ -87,7 +89,7 @@ struct Expander {
         std::pair<dev_t, ino_t> self{info.st_dev, info.st_ino};
         if (!ancestors.insert(self).second)
             return Fail(shownPath + " leads back into a folder above it");
-        statements.push_back("MakeDirectory (\"" + destination + "\");");
+        statements.push_back(COMMAND_MAKE_DIRECTORY " (\"" + destination + "\");");
 
         std::vector<std::string> names;
         DIR* dir = opendir(hostPath.c_str());
@@ -113,7 +115,8 @@ struct Expander {
             } else if (S_ISREG(info.st_mode)) {
                 std::string stored = StoredName(converted);
                 files->push_back({path, stored});
-                statements.push_back("MoveFile (\"" + stored + "\", \"" + target + "\");");
+                statements.push_back(COMMAND_MOVE_FILE " (\"" + stored + "\", \"" + target +
+                                     "\");");
             } else {
                 Fail(shown + " is neither a file nor a folder");
             }
@@ -169,11 +172,11 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
     // which may stand for given files that check does not know.
     for (const std::string& name : takenNames) taken.insert(FoldedName(codePage.ToUtf8(name)));
     for (const ParsedStatement& st : script.statements)
-        if (st.name == "MoveFile" && !st.arguments.empty())
+        if (st.name == COMMAND_MOVE_FILE && !st.arguments.empty())
             taken.insert(FoldedName(codePage.ToUtf8(st.arguments[0].text)));
     uint32_t copied = 0; // text bytes before this are in the result
     for (const ParsedStatement& st : script.statements) {
-        if (st.name != "MoveFolder") continue;
+        if (st.name != COMMAND_MOVE_FOLDER) continue;
         uint32_t at = SourceOffset(script, text, st.begin, (uint32_t)source.size());
         if (!allowed) {
             diagnostics->Fail(at, "MoveFolder needs the files given, not an ARJ archive: build "

@@ -9,7 +9,7 @@
 
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/code_page.h"
-#include "tools/pack/script_diagnostics.h"
+#include "tools/pack/diagnostics.h"
 
 #include <string>
 #include <vector>

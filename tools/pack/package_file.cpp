@@ -26,11 +26,11 @@ std::string PlaceholderStub() {
     return std::string(PackageDataOffset, '\0');
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
+std::string ReadWholeFile(const std::string& path, std::string* bytes) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
+    if (!file) return "cannot read " + path;
     bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
+    return file.bad() ? "cannot read " + path : "";
 }
 
 std::string BaseName(const std::string& path) {
@@ -43,8 +43,8 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+std::string WriteWholeFile(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), (std::streamsize)bytes.size());
-    return (bool)file.flush();
+    return file.flush() ? "" : "cannot write " + path;
 }

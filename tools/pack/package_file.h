@@ -13,9 +13,9 @@ std::string MakePackage(const std::string& stub, const std::string& script,
 // (tests, tool checks).
 std::string PlaceholderStub();
 
-// Whole-file helpers; false on failure.
-bool ReadWholeFile(const std::string& path, std::string* bytes);
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// Whole-file helpers: empty, or "cannot read PATH" ("cannot write PATH").
+std::string ReadWholeFile(const std::string& path, std::string* bytes);
+std::string WriteWholeFile(const std::string& path, const std::string& bytes);
 
 // A host path's last part, and the folder that holds it ("." for a bare name).
 std::string BaseName(const std::string& path);

@@ -3,8 +3,11 @@
 #include "tools/pack/publisher_script.h"
 
 #include "arj/arj_format.h"
+#include "script/command_names.h"
 #include "script/package_layout.h"
 #include "tools/pack/package_file.h"
+#include "tools/pack/script_checks.h"
+#include "tools/pack/script_mirror.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -20,10 +23,6 @@ const char PublisherOptionsHelp[] =
     "  --werror     warnings fail too (exit code 1)\n";
 
 namespace {
-
-std::string Plural(int count, const char* word) {
-    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
 
 uint32_t ReadU32(const unsigned char* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | (uint32_t)bytes[3] << 24;
@@ -62,7 +61,7 @@ std::string PublisherScript::Load(const std::string& scriptPath, const Publisher
     path = scriptPath;
     std::string problem = OpenCodePage(options);
     if (!problem.empty()) return problem;
-    if (!ReadWholeFile(path, &source)) return "cannot read script " + path;
+    if (!ReadWholeFile(path, &source).empty()) return "cannot read script " + path;
     std::vector<Unrepresentable> failures;
     text = codePage.Convert(source, &failures);
     for (const Unrepresentable& failure : failures)
@@ -110,8 +109,8 @@ void PublisherScript::FillNumFiles(size_t count) {
     Diagnostics ignored;
     ParsedScript script = ParseScriptForDiagnostics(text, (uint32_t)source.size(), &ignored);
     for (const ParsedStatement& st : script.statements)
-        if (st.name == "NumFiles") return;
-    std::string line = "NumFiles (" + std::to_string(count) + ");\r\n";
+        if (st.name == COMMAND_NUM_FILES) return;
+    std::string line = COMMAND_NUM_FILES " (" + std::to_string(count) + ");\r\n";
     text.bytes.insert(0, line);
     text.origin.insert(text.origin.begin(), line.size(), 0);
 }
@@ -123,12 +122,11 @@ std::string GivenFiles(const std::vector<std::string>& paths, const CodePage& co
         struct stat info;
         if (stat(path.c_str(), &info) != 0) return "cannot read " + path;
         if (!S_ISREG(info.st_mode)) return path + " is not a plain file";
-        std::string name = BaseName(path), stored, failure;
+        std::string name = BaseName(path), stored;
         std::string problem = NameProblem(name);
         if (!problem.empty()) return path + ": " + problem;
-        if (!codePage.ConvertName(name, &stored, &failure))
-            return path + ": code page " + std::to_string(codePage.Number()) + " has no '" +
-                   failure + "'";
+        problem = codePage.ConvertName(name, &stored);
+        if (!problem.empty()) return path + ": " + problem;
         if (!taken.insert(FoldedName(codePage.ToUtf8(stored))).second)
             return "two files named " + name + " (names are matched without regard to case)";
         files->push_back({path, stored});
@@ -136,9 +134,10 @@ std::string GivenFiles(const std::vector<std::string>& paths, const CodePage& co
     return "";
 }
 
-bool ReadPackageParts(const std::string& path, std::string* script, std::string* archiveStart) {
+std::string ReadPackageParts(const std::string& path, std::string* script,
+                             std::string* archiveStart) {
     FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return false;
+    if (!file) return "cannot read " + path;
     unsigned char length[4];
     bool ok = fseek(file, PackageDataOffset, SEEK_SET) == 0 && fread(length, 1, 4, file) == 4;
     if (ok) {
@@ -151,5 +150,5 @@ bool ReadPackageParts(const std::string& path, std::string* script, std::string*
         archiveStart->resize(fread(&(*archiveStart)[0], 1, archiveStart->size(), file));
     }
     fclose(file);
-    return ok;
+    return ok ? "" : path + " holds no installation script";
 }

@@ -5,7 +5,7 @@
 
 #include "tools/pack/code_page.h"
 #include "tools/pack/move_folder.h"
-#include "tools/pack/script_diagnostics.h"
+#include "tools/pack/diagnostics.h"
 
 #include <string>
 #include <vector>
@@ -63,5 +63,6 @@ std::string GivenFiles(const std::vector<std::string>& paths, const CodePage& co
                        std::vector<ArchiveInput>* files);
 
 // The script of the package at path and the first bytes of its archive;
-// false when the file holds no script.
-bool ReadPackageParts(const std::string& path, std::string* script, std::string* archiveStart);
+// empty, or the complaint (the file cannot be read or holds no script).
+std::string ReadPackageParts(const std::string& path, std::string* script,
+                             std::string* archiveStart);

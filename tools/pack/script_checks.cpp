@@ -1,9 +1,11 @@
-// script_diagnostics.cpp: the reader's rules with positions, and the checks
-// of what a publisher almost surely did not mean.
-#include "tools/pack/script_diagnostics.h"
+// script_checks.cpp: the checks of a script's statements, in order, against the archive.
+#include "tools/pack/script_checks.h"
 
 #include "actions/folder_variables.h"
+#include "script/command_names.h"
+#include "tools/pack/script_mirror.h"
 
+#include <ctype.h>
 #include <limits.h>
 #include <string.h>
 
@@ -12,44 +14,12 @@
 
 namespace {
 
-enum {
-    MaxNameLength = CommandNameSize - 1,
-    MaxTextLength = ArgumentTextSize - 1,
-    MaxPathLength = FolderSize - 1,
-};
+enum { MaxPathLength = FolderSize - 1 };
 
 // The folders of a common Windows installation, for the length of paths.
 const char DefaultProgramFiles[] = "C:\\Program Files";
 const char DefaultWindows[] = "C:\\Windows";
 const char DefaultSystem[] = "C:\\Windows\\system32";
-
-bool IsLayout(char c) {
-    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
-}
-
-bool IsLineEnd(char c) {
-    return c == '\r' || c == '\n';
-}
-
-bool IsIntegerSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-// The reader's decimal value: blanks, a sign, digits up to the first other
-// byte, saturating at the ends of 32 bits.
-int32_t IntegerValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && IsIntegerSpace(text[i])) i++;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; i++) {
-        value = value * 10 + (text[i] - '0');
-        if (value > (int64_t)INT_MAX + 1) value = (int64_t)INT_MAX + 1;
-    }
-    if (negative) value = -value;
-    return (int32_t)std::min<int64_t>(value, INT_MAX);
-}
 
 // A plain number: an optional sign and digits, within 32 bits.
 bool IsPlainNumber(const std::string& text) {
@@ -63,13 +33,6 @@ bool IsPlainNumber(const std::string& text) {
     return text[0] == '-' ? -value >= INT_MIN : value <= INT_MAX;
 }
 
-std::string Plural(size_t count, const char* word, const char* words = nullptr) {
-    return std::to_string(count) + " " +
-           (count == 1 ? word
-            : words    ? words
-                       : std::string(word) + "s");
-}
-
 struct CommandShape {
     const char* name;
     const char* kinds; // one letter per argument: T a text, I an integer
@@ -80,20 +43,20 @@ struct CommandShape {
 };
 
 const CommandShape Commands[] = {
-    {"Title", "T", "(\"title\")", -1, false, true},
-    {"NumFiles", "I", "(count)", -1, false, true},
-    {"RootDirectory", "T", "(\"\\name\")", -1, false, true},
-    {"TargetDirectory", "T", "(\"path\")", 0, true, true},
-    {"Registry", "ITTT", "(root, \"key\", \"name\", \"text\")", 3, false, false},
-    {"RegistryInt", "ITTI", "(root, \"key\", \"name\", number)", -1, false, false},
-    {"MakeDirectory", "T", "(\"path\")", 0, true, false},
-    {"MoveFile", "TT", "(\"file\", \"destination\")", 1, true, false},
-    {"StartMenu", "TTT", "(\"target\", \"group\", \"name\")", 0, true, false},
-    {"DesktopIcon", "TT", "(\"target\", \"name\")", 0, true, false},
-    {"Ask", "T", "(\"question\")", -1, false, false},
-    {"EndAsk", "", "()", -1, false, false},
-    {"Message", "T", "(\"text\")", -1, false, false},
-    {"MoveFolder", "TT", "(\"source\", \"destination\")", 1, false, false},
+    {COMMAND_TITLE, "T", "(\"title\")", -1, false, true},
+    {COMMAND_NUM_FILES, "I", "(count)", -1, false, true},
+    {COMMAND_ROOT_DIRECTORY, "T", "(\"\\name\")", -1, false, true},
+    {COMMAND_TARGET_DIRECTORY, "T", "(\"path\")", 0, true, true},
+    {COMMAND_REGISTRY, "ITTT", "(root, \"key\", \"name\", \"text\")", 3, false, false},
+    {COMMAND_REGISTRY_INT, "ITTI", "(root, \"key\", \"name\", number)", -1, false, false},
+    {COMMAND_MAKE_DIRECTORY, "T", "(\"path\")", 0, true, false},
+    {COMMAND_MOVE_FILE, "TT", "(\"file\", \"destination\")", 1, true, false},
+    {COMMAND_START_MENU, "TTT", "(\"target\", \"group\", \"name\")", 0, true, false},
+    {COMMAND_DESKTOP_ICON, "TT", "(\"target\", \"name\")", 0, true, false},
+    {COMMAND_ASK, "T", "(\"question\")", -1, false, false},
+    {COMMAND_END_ASK, "", "()", -1, false, false},
+    {COMMAND_MESSAGE, "T", "(\"text\")", -1, false, false},
+    {COMMAND_MOVE_FOLDER, "TT", "(\"source\", \"destination\")", 1, false, false},
 };
 
 const CommandShape* FindCommand(const std::string& name) {
@@ -135,172 +98,6 @@ std::string UnknownCommandMessage(const std::string& name, const std::string& sh
     if (bestDistance <= (name.size() >= 6 ? 2u : 1u))
         return message + "; did you mean '" + best->name + "'?";
     return message;
-}
-
-// The cleaning pass of the reader, keeping where each byte came from and
-// which quote it stands behind. Finds the quote problems on the way: only
-// the first of a run, since one stray quote upsets every quote behind it
-// until a line ends outside quotes.
-struct Cleaner {
-    const MappedText& text;
-    uint32_t sourceSize;
-    Diagnostics* diagnostics;
-    ParsedScript* script;
-    std::vector<int32_t> openedBy;  // per cleaned byte inside quotes: the opening quote
-    std::vector<uint32_t> troubles; // cleaned-text indexes of quote problems
-    bool carrying = false;          // a reported problem still upsets the quotes
-
-    uint32_t Origin(uint32_t textIndex) const {
-        return textIndex < text.origin.size() ? text.origin[textIndex] : sourceSize;
-    }
-
-    void Trouble(uint32_t textIndex, const std::string& message) {
-        troubles.push_back((uint32_t)script->clean.size());
-        if (carrying) return;
-        diagnostics->Warn(Origin(textIndex), message);
-        carrying = true;
-    }
-
-    // The byte that the cleaned text holds behind the next quote after i (0
-    // at the end, or when no quote follows).
-    char ByteBehindNextQuote(uint32_t i) const {
-        const std::string& bytes = text.bytes;
-        bool behind = false;
-        for (i++; i < bytes.size(); i++) {
-            if (bytes[i] == '#') {
-                while (i < bytes.size() && !IsLineEnd(bytes[i])) i++;
-            } else if (behind && !IsLayout(bytes[i])) {
-                return bytes[i];
-            } else if (bytes[i] == '"') {
-                behind = true;
-            }
-        }
-        return behind ? ';' : 0;
-    }
-
-    // ; , and ) cut the script whatever the quotes say. When the quote that
-    // comes next looks like the end of a text, the text holds the byte;
-    // otherwise the quote before it was never closed.
-    void CutInsideQuotes(uint32_t i, uint32_t openingAt) {
-        if (carrying) return Trouble(i, ""); // looking ahead again would cost time for nothing
-        char c = text.bytes[i];
-        char behind = ByteBehindNextQuote(i);
-        if (!behind || !strchr(",);", behind))
-            return Trouble(openingAt, "this quote is not closed before the next ';', ',' or "
-                                      "')': the quote runs on into what follows");
-        const char* effect = c == ';'   ? "ends the statement"
-                             : c == ',' ? "ends the argument"
-                                        : "ends the arguments";
-        Trouble(i,
-                std::string("a text cannot hold '") + c + "': the installer " + effect + " here");
-    }
-
-    void Clean() {
-        const std::string& bytes = text.bytes;
-        bool inQuotes = false;
-        int32_t opening = -1;
-        uint32_t openingAt = 0;
-        for (uint32_t i = 0; i < bytes.size(); i++) {
-            char c = bytes[i];
-            if (c == '#') {
-                if (inQuotes)
-                    Trouble(i, "a text cannot hold '#': the installer takes the rest of the "
-                               "line for a comment, and the quote stays open");
-                while (i < bytes.size() && !IsLineEnd(bytes[i])) i++;
-                if (!inQuotes) carrying = false;
-                continue; // the loop drops the CR or LF as well
-            }
-            if (c == '\0') {
-                // The reader's cleaned text ends at its first NUL.
-                if (bytes.find_first_not_of("\t\r\n ", i + 1) != std::string::npos)
-                    diagnostics->Warn(Origin(i), "a NUL byte ends the script: the installer "
-                                                 "reads nothing behind it");
-                return;
-            }
-            if (c == '"') {
-                inQuotes = !inQuotes;
-                if (inQuotes) opening = (int32_t)script->clean.size(), openingAt = i;
-            } else if (!inQuotes && IsLayout(c)) {
-                if (IsLineEnd(c)) carrying = false;
-                continue;
-            } else if (inQuotes && strchr(";,)", c)) {
-                CutInsideQuotes(i, openingAt);
-            }
-            script->clean += c;
-            script->at.push_back(i);
-            openedBy.push_back(inQuotes && c != '"' ? opening : -1);
-        }
-        if (inQuotes) Trouble(openingAt, "this quote is never closed");
-    }
-};
-
-// One statement, [begin, end) of the cleaned text, cut as the reader cuts it.
-ParsedStatement CutStatement(const ParsedScript& script, const Cleaner& cleaner, uint32_t begin,
-                             uint32_t end, Diagnostics* diagnostics) {
-    const std::string& clean = script.clean;
-    ParsedStatement st{};
-    st.begin = begin;
-    st.end = end;
-    // Troubles are found in text order.
-    auto trouble = std::lower_bound(cleaner.troubles.begin(), cleaner.troubles.end(), begin);
-    st.quoteTrouble =
-        cleaner.openedBy[begin] >= 0 || (trouble != cleaner.troubles.end() && *trouble <= end);
-    auto origin = [&](uint32_t k) { return cleaner.Origin(script.at[k]); };
-    // What the reader refuses fails the whole script.
-    auto refuse = [&](uint32_t k, const std::string& why) {
-        diagnostics->Fail(origin(k), why + " (\"Error parsing installation script.\")");
-        st.refused = true;
-        return st;
-    };
-
-    uint32_t nameEnd =
-        (uint32_t)(std::find(clean.begin() + begin, clean.begin() + end, '(') - clean.begin());
-    st.name = clean.substr(begin, nameEnd - begin);
-    if (st.name.size() > MaxNameLength)
-        return refuse(begin, "a command name of " + Plural(st.name.size(), "byte") +
-                                 ": the installer refuses names over 31");
-    st.open = nameEnd < end;
-    if (!st.open) return st;
-    uint32_t p = nameEnd + 1;
-    if (p < end && clean[p] == ')') {
-        st.closed = true;
-        st.close = p;
-    }
-    if (p == end || st.closed) return st;
-    for (;;) {
-        if (st.arguments.size() == ArgumentSlots)
-            return refuse(p, "a seventh argument: the installer refuses statements of over six");
-        uint32_t argEnd = p;
-        while (argEnd < end && clean[argEnd] != ',' && clean[argEnd] != ')') argEnd++;
-        ParsedArgument a{};
-        a.begin = p;
-        a.end = argEnd;
-        if (argEnd > p && clean[p] == '"') {
-            a.type = ArgumentType::Text;
-            a.text = argEnd - p >= 2 ? clean.substr(p + 1, argEnd - p - 2) : "";
-            if (a.text.size() > MaxTextLength)
-                return refuse(p, "a text of " + Plural(a.text.size(), "byte") +
-                                     ": the installer refuses texts over 255");
-        } else {
-            a.type = ArgumentType::Integer;
-            a.text = clean.substr(p, argEnd - p);
-            a.intValue = IntegerValue(a.text);
-        }
-        st.arguments.push_back(a);
-        if (argEnd == end) return st;
-        if (clean[argEnd] == ')') {
-            st.closed = true;
-            st.close = argEnd;
-            return st;
-        }
-        p = argEnd + 1;
-        if (p == end) return st;
-        if (clean[p] == ')') {
-            st.closed = true;
-            st.close = p;
-            return st;
-        }
-    }
 }
 
 // Checks one script's statements in order; holds what the order tells.
@@ -427,7 +224,7 @@ struct Checker {
     }
 
     void Ask(const ParsedStatement& st) {
-        if (st.name == "Ask") {
+        if (st.name == COMMAND_ASK) {
             if (askOpen) {
                 diagnostics->Warn(At(st.begin), "Ask inside an Ask block: blocks do not nest, "
                                                 "the next EndAsk ends both");
@@ -435,7 +232,7 @@ struct Checker {
             }
             if (!askOpen) askAt = st.begin;
             askOpen = true;
-        } else if (st.name == "EndAsk") {
+        } else if (st.name == COMMAND_END_ASK) {
             if (askOpen)
                 askOpen = false;
             else if (nestedAsks > 0)
@@ -460,7 +257,7 @@ struct Checker {
                 diagnostics->Warn(At(st.begin), UnknownCommandMessage(st.name, Shown(st.name)));
             return;
         }
-        if (!strcmp(shape->name, "MoveFolder")) {
+        if (!strcmp(shape->name, COMMAND_MOVE_FOLDER)) {
             // In a script, build expands it (and says what is wrong with it).
             if (kind == ScriptKind::Package)
                 diagnostics->Warn(At(st.begin), "MoveFolder is expanded by vantorel-pack build; "
@@ -477,20 +274,20 @@ struct Checker {
             Variables(*a);
             if (shape->path) PathLength(*a);
         }
-        if (!strcmp(shape->name, "Registry") || !strcmp(shape->name, "RegistryInt"))
+        if (!strcmp(shape->name, COMMAND_REGISTRY) || !strcmp(shape->name, COMMAND_REGISTRY_INT))
             if (const ParsedArgument* root = Argument(st, 0, ArgumentType::Integer))
                 if (root->intValue < 0 || root->intValue > 3)
                     diagnostics->Warn(At(root->begin),
                                       "registry root " + std::to_string(root->intValue) +
                                           " is none of 0 to 3 (HKEY_CLASSES_ROOT, "
                                           "HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS)");
-        if (!strcmp(shape->name, "MoveFile"))
+        if (!strcmp(shape->name, COMMAND_MOVE_FILE))
             if (const ParsedArgument* source = Argument(st, 0, ArgumentType::Text))
                 MoveSource(*source);
-        if (!strcmp(shape->name, "MoveFile"))
+        if (!strcmp(shape->name, COMMAND_MOVE_FILE))
             if (const ParsedArgument* destination = Argument(st, 1, ArgumentType::Text))
                 MoveDestination(*destination);
-        if (!strcmp(shape->name, "NumFiles") && archiveNames)
+        if (!strcmp(shape->name, COMMAND_NUM_FILES) && archiveNames)
             if (const ParsedArgument* count = Argument(st, 0, ArgumentType::Integer))
                 if (count->intValue != (int64_t)archiveNames->size())
                     diagnostics->Warn(At(count->begin),
@@ -518,12 +315,12 @@ void SetUsualFolders(const ParsedScript& script) {
     SetFolder(folderVariables.programFilesDir, DefaultProgramFiles);
     SetFolder(folderVariables.windowsDir, DefaultWindows);
     SetFolder(folderVariables.systemDir, DefaultSystem);
-    const char* settings[] = {"RootDirectory", "TargetDirectory"};
+    const char* settings[] = {COMMAND_ROOT_DIRECTORY, COMMAND_TARGET_DIRECTORY};
     for (const char* name : settings)
         for (const ParsedStatement& st : script.statements)
             if (st.name == name && !st.arguments.empty() &&
                 st.arguments[0].type == ArgumentType::Text) {
-                if (!strcmp(name, "RootDirectory"))
+                if (!strcmp(name, COMMAND_ROOT_DIRECTORY))
                     SetFolder(folderVariables.rootDir, st.arguments[0].text.c_str());
                 else
                     SetFolder(folderVariables.targetDir, ExpandPath(st.arguments[0].text.c_str()));
@@ -532,97 +329,6 @@ void SetUsualFolders(const ParsedScript& script) {
 }
 
 } // namespace
-
-void Diagnostics::Warn(uint32_t offset, const std::string& message) {
-    list.push_back({offset, Severity::Warning, message});
-    warnings++;
-}
-
-void Diagnostics::Fail(uint32_t offset, const std::string& message) {
-    list.push_back({offset, Severity::Error, message});
-    errors++;
-}
-
-std::vector<Diagnostic> Diagnostics::Sorted() const {
-    std::vector<Diagnostic> sorted = list;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const Diagnostic& a, const Diagnostic& b) { return a.offset < b.offset; });
-    auto same = [](const Diagnostic& a, const Diagnostic& b) {
-        return a.offset == b.offset && a.severity == b.severity && a.message == b.message;
-    };
-    sorted.erase(std::unique(sorted.begin(), sorted.end(), same), sorted.end());
-    return sorted;
-}
-
-namespace {
-
-// Walks a source forward, counting lines and columns.
-struct Cursor {
-    const std::string& source;
-    bool utf8;
-    size_t at = 0;
-    SourcePosition position{1, 1};
-
-    Cursor(const std::string& text) : source(text), utf8(IsUtf8(text)) {
-        if (utf8 && source.compare(0, 3, "\xEF\xBB\xBF") == 0) at = 3;
-    }
-    void MoveTo(uint32_t offset) {
-        while (at < offset && at < source.size()) {
-            char c = source[at];
-            if (c == '\n' || (c == '\r' && (at + 1 == source.size() || source[at + 1] != '\n'))) {
-                position.line++;
-                position.column = 1;
-                at++;
-            } else if (c == '\r') {
-                at++; // the LF behind it ends the line
-            } else {
-                position.column++;
-                at += utf8 ? Utf8Length((unsigned char)c) : 1;
-            }
-        }
-    }
-};
-
-} // namespace
-
-SourcePosition PositionOf(const std::string& source, uint32_t offset) {
-    Cursor cursor(source);
-    cursor.MoveTo(offset);
-    return cursor.position;
-}
-
-void Diagnostics::Print(FILE* out, const std::string& fileName, const std::string& source) const {
-    Cursor cursor(source);
-    for (const Diagnostic& d : Sorted()) {
-        cursor.MoveTo(d.offset);
-        fprintf(out, "%s:%u:%u: %s: %s\n", fileName.c_str(), cursor.position.line,
-                cursor.position.column, d.severity == Severity::Error ? "error" : "warning",
-                d.message.c_str());
-    }
-}
-
-uint32_t SourceOffset(const ParsedScript& script, const MappedText& text, uint32_t cleanIndex,
-                      uint32_t sourceSize) {
-    if (cleanIndex >= script.at.size()) return sourceSize;
-    uint32_t index = script.at[cleanIndex];
-    return index < text.origin.size() ? text.origin[index] : sourceSize;
-}
-
-ParsedScript ParseScriptForDiagnostics(const MappedText& text, uint32_t sourceSize,
-                                       Diagnostics* diagnostics) {
-    ParsedScript script;
-    Cleaner cleaner{text, sourceSize, diagnostics, &script, {}, {}, false};
-    cleaner.Clean();
-    uint32_t length = (uint32_t)script.clean.size();
-    for (uint32_t begin = 0; begin < length;) {
-        size_t semicolon = script.clean.find(';', begin);
-        uint32_t end = semicolon == std::string::npos ? length : (uint32_t)semicolon;
-        if (end > begin)
-            script.statements.push_back(CutStatement(script, cleaner, begin, end, diagnostics));
-        begin = end + 1;
-    }
-    return script;
-}
 
 void DiagnoseScript(const MappedText& text, uint32_t sourceSize, ScriptKind kind,
                     const std::vector<std::string>* archiveNames, const CodePage& codePage,
