@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """wine_e2e.py: end-to-end tests of the installer stubs under Wine.
 
-The i686 stub runs under wine32, the x86-64 one under wine64, in one private
-prefix, on packages that vantorel-pack builds from files written here. Each
+Both stubs run in one private 64-bit prefix, the i686 one under WoW64 as on
+Windows 10 and 11, on packages that vantorel-pack builds from files written here. Each
 run is judged by what it leaves: files and their times, registry values,
 shortcuts, install.log, the temporary folder, planted DLLs, the exit code.
 
