@@ -81,8 +81,7 @@ int MakeDirectoryCommand(const char* path) {
 // names the source itself (copied onto itself, then deleted, the file would
 // be lost) or a file that goes with the folder at the end.
 static int IsRelative(const char* path) {
-    int drive = ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':';
-    char next = path[drive ? 2 : 0];
+    char next = path[HasDrive(path) ? 2 : 0];
     return next != '\\' && next != '/';
 }
 

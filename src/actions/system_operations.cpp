@@ -51,7 +51,7 @@ int WriteRegistryDword(int32_t rootIndex, const char* keyPath, const char* value
     return WriteValue(rootIndex, keyPath, valueName, PLATFORM_REG_DWORD, data, 4);
 }
 
-static int HasDrive(const char* path) {
+int HasDrive(const char* path) {
     char c = path[0] & ~0x20;
     return c >= 'A' && c <= 'Z' && path[1] == ':';
 }

@@ -20,6 +20,9 @@ int WriteRegistryString(int32_t rootIndex, const char* keyPath, const char* valu
 int WriteRegistryDword(int32_t rootIndex, const char* keyPath, const char* valueName,
                        int32_t value);
 
+// Whether path starts with a drive letter and ':'.
+int HasDrive(const char* path);
+
 // Called for each level that MakeDirectoryPath made, shallowest first: the
 // first length characters of the path name it (the whole path for the last).
 typedef void (*LevelMade)(const char* path, size_t length);

@@ -22,7 +22,7 @@ static int IsSeparator(char c) {
 // device or literal-path prefix may bypass Windows' own checks.
 static int IsPathBelowRoot(const char* path) {
     const char* rest;
-    if (((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' && path[2] == '\\')
+    if (HasDrive(path) && path[2] == '\\')
         rest = path + 3;
     else if (path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.' &&
              (rest = strchr(path + 2, '\\')) && (rest = strchr(rest + 1, '\\')))

@@ -2,10 +2,10 @@
 #include "tools/pack/script_checks.h"
 
 #include "actions/folder_variables.h"
+#include "actions/system_operations.h"
 #include "script/command_names.h"
 #include "tools/pack/script_mirror.h"
 
-#include <ctype.h>
 #include <limits.h>
 #include <string.h>
 
@@ -214,8 +214,7 @@ struct Checker {
     // the end, a relative destination loses the file or names the source.
     void MoveDestination(const ParsedArgument& a) {
         const std::string& path = a.text;
-        bool drive = path.size() > 2 && isalpha((unsigned char)path[0]) && path[1] == ':' &&
-                     (path[2] == '\\' || path[2] == '/');
+        bool drive = HasDrive(path.c_str()) && (path[2] == '\\' || path[2] == '/');
         bool folder = path.size() > 1 && path[0] == '%' && strchr("pwst", path[1]);
         if (!drive && !folder && path.compare(0, 2, "\\\\") != 0)
             diagnostics->Warn(At(a.begin), "'" + Shown(a.text) +
