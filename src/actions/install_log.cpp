@@ -5,6 +5,7 @@
 #include "actions/system_operations.h"
 #include "platform/platform.h"
 #include "script/command_names.h"
+#include "script/log_reader.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -75,24 +76,12 @@ static FILE* OpenLogAlone(const char* path) {
     return 0;
 }
 
-// Reads size bytes from the start of file into a new buffer, NUL behind
-// them; none on failure.
-static char* ReadFrom(FILE* file, long size) {
-    char* text = size >= 0 ? (char*)malloc((size_t)size + 1) : 0;
-    if (text && (fseek(file, 0, SEEK_SET) || fread(text, 1, (size_t)size, file) != (size_t)size)) {
-        free(text);
-        return 0;
-    }
-    if (text) text[size] = 0;
-    return text;
-}
-
 // Behind this run's lines (the first written bytes of file) go the old
 // log's, line for line, but those this run wrote again and the old Title.
 // They are not read as records: a damaged line stays for the uninstaller to
 // refuse, rather than be lost here.
 static int MergeOldLog(FILE* file, const char* old, long oldSize, long written) {
-    char* fresh = ReadFrom(file, written);
+    char* fresh = ReadLogBytes(file, written);
     const char* end = fresh + written;
     int merged = fresh && fseek(file, written, SEEK_SET) == 0;
     // The search for a line starts where the last one was found: a
@@ -129,7 +118,7 @@ int WriteInstallLog(void) {
     int written = 0;
     if (file) {
         long oldSize = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-        char* old = ReadFrom(file, oldSize);
+        char* old = ReadLogBytes(file, oldSize);
         if (old && fseek(file, 0, SEEK_SET) == 0) {
             for (const CommandRecord* record = installLog; record; record = record->next)
                 WriteLogLine(file, record);

@@ -3,6 +3,7 @@
 
 #include "script/command_names.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 // Each kind's line as the log writes it: '#' stands for an integer, '@' for
@@ -74,4 +75,14 @@ size_t ReadLogText(const char* text, size_t size, LogRecordTaker take) {
         at = lf + 1 - text;
     }
     return 0;
+}
+
+char* ReadLogBytes(FILE* file, long size) {
+    char* text = size >= 0 ? (char*)malloc((size_t)size + 1) : 0;
+    if (text && (fseek(file, 0, SEEK_SET) || fread(text, 1, (size_t)size, file) != (size_t)size)) {
+        free(text);
+        return 0;
+    }
+    if (text) text[size] = 0;
+    return text;
 }

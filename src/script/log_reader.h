@@ -12,6 +12,7 @@
 #include "script/command_records.h"
 
 #include <stddef.h>
+#include <stdio.h>
 
 // Reads one line (length bytes, without its LF) into record: 1 when it is a
 // record of the log's layout, 0 when it is not.
@@ -23,3 +24,8 @@ int ReadLogLine(const char* line, size_t length, CommandRecord* record);
 // records before it may have been taken.
 typedef int (*LogRecordTaker)(const CommandRecord* record);
 size_t ReadLogText(const char* text, size_t size, LogRecordTaker take);
+
+// The first size bytes of file, from its start, in a new buffer with a NUL
+// behind them; none when they cannot be read or memory lacks. The caller
+// frees it.
+char* ReadLogBytes(FILE* file, long size);

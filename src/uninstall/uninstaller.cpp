@@ -34,10 +34,8 @@ static long ReadLog(const char* path) {
     FILE* file = PlatformOpenFile(path, "rb");
     if (!file) return -1;
     long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-    char* text = size >= 0 ? (char*)malloc((size_t)size + 1) : 0;
-    long result = -1;
-    if (text && fseek(file, 0, SEEK_SET) == 0 && fread(text, 1, (size_t)size, file) == (size_t)size)
-        result = (long)ReadLogText(text, (size_t)size, KeepRecord);
+    char* text = ReadLogBytes(file, size);
+    long result = text ? (long)ReadLogText(text, (size_t)size, KeepRecord) : -1;
     free(text);
     fclose(file);
     return result;
