@@ -25,6 +25,7 @@ void WriteLogLine(FILE* file, const CommandRecord* record);
 // Writes targetDir\install.log, making the folder when it is missing, and
 // frees the log. A log already there (a reinstall, an upgrade) keeps its
 // lines behind this run's, but those this run wrote again and its Title.
-// 1 when the whole file was written, 0 when it could not be or the old log
-// could not be read whole (its records after the damage are lost).
+// A damaged old line is kept as it is, for the uninstaller to refuse. 1 when
+// the whole file was written, 0 when it could not be or the old log could
+// not be read.
 int WriteInstallLog(void);

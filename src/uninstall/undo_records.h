@@ -24,8 +24,8 @@ int UndoRemoveRegistry(int32_t rootIndex, const char* keyPath, const char* value
 // Undoes every record of the CommandList in its order (install.log is newest
 // first, so the installation is taken back from its last change), folders
 // after everything else; other records, and the one of the running
-// uninstaller self (removed after it ends), are passed over. Gives the number of items left; left
-// (size bytes) names the first few, one per line.
+// uninstaller self (removed after it ends), are passed over. Gives the
+// number of items left; left (size bytes) names the first few, one per line.
 int UndoRecords(const char* self, char* left, size_t size);
 
 // How many folders, from folder up, the records made: those that can only go
