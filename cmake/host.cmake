@@ -5,7 +5,9 @@ option(VANTOREL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanit
 if(VANTOREL_SANITIZE OR VANTOREL_FUZZ)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
     if(VANTOREL_FUZZ)
-        add_compile_options(-fsanitize=fuzzer-no-link)
+        # Optimized, as libFuzzer targets are meant to run: at -O0 the
+        # encoder's round trip took a tenth of a second per input.
+        add_compile_options(-fsanitize=fuzzer-no-link -O1)
     endif()
     add_link_options(-fsanitize=address,undefined)
 endif()
