@@ -6,6 +6,7 @@
 #include "actions/folder_variables.h"
 #include "actions/script_executor.h"
 #include "arj/archive_reader.h"
+#include "frontend/package_check.h"
 #include "platform/format_text.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
@@ -112,6 +113,8 @@ int RunInstaller(const char* commandLine) {
     char path[PLATFORM_MAX_PATH];
     if (!PlatformGetModuleFileName(path, sizeof path))
         ShowFatal("This folder's name can't be used here: move the installer to another folder.");
+    if (CheckPackage(path, installerSeal.packageLength, installerSeal.packageCrc) == PackageDamaged)
+        ExtractionFailed("This installer is damaged or incomplete: download it again.");
     if (ParseScript(path) != 0) ShowFatal("Error parsing installation script.");
     if (controller.silent) {
         OnInit();

@@ -8,8 +8,8 @@ import time
 
 from checks import Skipped, check, expect_equal
 from display import press, screenshot, virtual_display, wait_for, windows_named
-from packages import (arj, build, fresh_folder, installed_tree, lnk_fields, make_package, pack,
-                      read, replace_script, sign, uninstaller, write)
+from packages import (PACKAGE_OFFSET, arj, build, fresh_folder, installed_tree, lnk_fields,
+                      make_package, pack, read, replace_script, sign, uninstaller, unseal, write)
 from planting import check_nothing_loaded, plant, windows_compiler
 from wine import SILENT_TIMEOUT, WINE_TIMEOUT, Wine, small_drive, target_arguments
 
@@ -266,12 +266,6 @@ def step_failures(options):
                   r' MoveFile ("a.bin", "%t\a.bin"); MoveFile ("b.bin", "%t\b.bin");')
         package = make_package(options, folder, {"a.bin": b"good file " * 100,
                                                  "b.bin": b"second file"}, script, 0)
-        # The tool refuses a MoveFile of a file not in the archive; the
-        # installer is given one all the same.
-        replace_script(package, script.encode() + br' MoveFile ("missing.txt", "%t\missing.txt");')
-        original = read(package)
-        data_at = original.index(b"good file ")
-        entry_header_at = original.index(b"\x60\xea", original.index(b"\x60\xea", 24580) + 4)
 
         def run(variant, name):
             target = r"C:\E2E Failures %s\%s" % (options.arch, name)
@@ -279,6 +273,34 @@ def step_failures(options):
             write(os.path.join(folder, name + ".exe"), variant)
             code = wine.install(os.path.join(folder, name + ".exe"), target_arguments(target))
             return code, wine.unix_path(target)
+
+        # The package that build sealed is checked whole before anything
+        # happens: a byte changed anywhere in it (also after signing) or a cut
+        # ends the run with exit code 1, nothing installed, %TEMP% as it was.
+        # Without the seal, as another tool would make it, it installs.
+        sealed, temp_before = read(package), wine.temp_listing()
+        signed = read(sign(folder, package))
+        archive_length_at = PACKAGE_OFFSET + 4 + struct.unpack_from("<I", sealed, PACKAGE_OFFSET)[0]
+        variants = {"cut": sealed[:-1]}
+        for name, data, at in (("length", sealed, PACKAGE_OFFSET), ("script", sealed, 24590),
+                               ("archive-length", sealed, archive_length_at),
+                               ("data", sealed, sealed.index(b"good file ") + 5),
+                               ("signed-script", signed, 24590)):
+            variants[name] = data[:at] + bytes([data[at] ^ 0x20]) + data[at + 1:]
+        for name, variant in variants.items():
+            code, target = run(variant, name)
+            expect_equal((1, False), (code, os.path.exists(target)), f"exit code, target ({name})")
+        expect_equal(temp_before, wine.temp_listing(), "the temporary folder after damage")
+        code, target = run(unseal(sealed), "unsealed")
+        expect_equal((0, b"second file"), (code, read(os.path.join(target, "b.bin"))),
+                     "an unsealed package")
+
+        # The tool refuses a MoveFile of a file not in the archive; the
+        # installer is given one all the same.
+        replace_script(package, script.encode() + br' MoveFile ("missing.txt", "%t\missing.txt");')
+        original = read(package)
+        data_at = original.index(b"good file ")
+        entry_header_at = original.index(b"\x60\xea", original.index(b"\x60\xea", 24580) + 4)
 
         # A data byte changed: that entry fails its CRC and is not installed,
         # a file missing from the archive is not either; the rest is, and

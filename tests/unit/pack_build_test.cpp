@@ -135,7 +135,7 @@ TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndFindsTheStubBesideItsOwnFolder) {
               RunPack("build -o " + Path("setup.exe") + " --stub " + Path("stub.exe") + " " +
                       Path("script.txt") + " " + Path("made.arj")))
         << "quiet on success";
-    EXPECT_EQ(MakePackage(PlaceholderStub(), GoodScript, archive), Read("setup.exe"));
+    EXPECT_EQ(MakePackage(PlaceholderStub(), GoodScript, archive), Unsealed(Read("setup.exe")));
     EXPECT_EQ((PackRun{0, "Title (\"Demo\");\nNumFiles (2);\nMoveFile (\"a.txt\", \"%t\\a.txt\");\n"
                           "MoveFile (\"b.bin\", \"%t\\b.bin\");\n--stderr--"}),
               RunPack("check " + Path("setup.exe")));
@@ -147,7 +147,7 @@ TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndFindsTheStubBesideItsOwnFolder) {
     std::string stub = "MZ" + PlaceholderStub().substr(2);
     Write("win32/vantorel.exe", stub);
     ASSERT_EQ(0, system(build.c_str()));
-    EXPECT_EQ(stub, Read("setup.exe").substr(0, PackageDataOffset));
+    EXPECT_EQ(stub, Unsealed(Read("setup.exe")).substr(0, PackageDataOffset));
 }
 
 // Files that shrink are compressed, the others stored; headers carry what
@@ -189,7 +189,8 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
         EXPECT_TRUE(r.options != " -j 1" || first == package) << "as with one per core";
         size_t end, archiveAt = PackageDataOffset + 8 + script.size();
         std::string archive = package.substr(archiveAt);
-        EXPECT_TRUE(MakePackage(PlaceholderStub(), script, archive) == package) << "the layout";
+        EXPECT_TRUE(MakePackage(PlaceholderStub(), script, archive) == Unsealed(package))
+            << "the layout";
 
         std::vector<size_t> headers = BasicHeaders(archive, &end);
         EXPECT_EQ(archive.size(), end + 4) << "nothing behind the end header";
@@ -254,6 +255,44 @@ TEST_F(PackBuild, ExpandsMoveFolderIntoAFlatArchive) {
     // The same inputs give the same installer.
     ASSERT_EQ(0, RunPack(build).exitCode);
     EXPECT_TRUE(first == Read("setup.exe"));
+}
+
+// build seals what it writes: every byte of the package changed, or one cut
+// off, is refused by the installer's own check, by list and by extract; a
+// certificate behind the package, as signing appends, is not read as package;
+// without a seal (another tool's package) nothing is checked.
+TEST_F(PackBuild, SealsThePackageSoThatAnyChangeIsRefused) {
+    ASSERT_EQ(0, RunPack("build --stub " + Path("stub.exe") + " -o " + Path("setup.exe") + " " +
+                         Path("script.txt") + " " + Path("a.txt") + " " + Path("b.bin"))
+                     .exitCode);
+    std::string sealed = Read("setup.exe");
+    size_t seal = FindSeal(sealed.substr(0, PackageDataOffset));
+    ASSERT_NE(std::string::npos, seal);
+    EXPECT_EQ(sealed.size() - PackageDataOffset,
+              ReadLe(sealed, seal + offsetof(PackageSeal, packageLength), 4));
+    std::vector<size_t> positions;
+    for (size_t at = PackageDataOffset; at < sealed.size(); at++) positions.push_back(at);
+    for (size_t at = 0; at < 8; at++)
+        positions.push_back(seal + offsetof(PackageSeal, packageLength) + at);
+    for (size_t at : positions) {
+        std::string flipped = sealed;
+        flipped[at] ^= 0x20;
+        Write("flipped.exe", flipped);
+        EXPECT_EQ(1, RunPack("list " + Path("flipped.exe")).exitCode) << "a change at " << at;
+    }
+    struct {
+        std::string installer;
+        bool intact;
+    } cases[] = {{sealed, true},
+                 {sealed + std::string(1500, '\x30'), true}, // a certificate table
+                 {sealed.substr(0, sealed.size() - 1), false},
+                 {Unsealed(sealed).replace(PackageDataOffset + 6, 1, "X"), true}};
+    for (const auto& c : cases) {
+        Write("case.exe", c.installer);
+        EXPECT_EQ(c.intact ? 0 : 1, RunPack("list " + Path("case.exe")).exitCode);
+        EXPECT_EQ(c.intact ? 0 : 1,
+                  RunPack("extract -C " + Path("out") + " " + Path("case.exe")).exitCode);
+    }
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 // pack_runner.h: runs the built vantorel-pack as a user would.
 #pragma once
 
+#include "frontend/package_check.h"
+#include "script/package_layout.h"
 #include "tests/unit/sandbox.h"
 #include "tools/pack/package_file.h"
+#include "tools/pack/package_seal.h"
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +37,14 @@ inline PackRun RunPack(const std::string& arguments) {
     int status = system((VANTOREL_PACK " " + arguments + " >" + out + " 2>" + err).c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             TakeFile(out) + "--stderr--" + TakeFile(err)};
+}
+
+// An installer as it was before build sealed it.
+inline std::string Unsealed(std::string installer) {
+    size_t seal = FindSeal(installer.substr(0, PackageDataOffset));
+    if (seal != std::string::npos)
+        installer.replace(seal + offsetof(PackageSeal, packageLength), 8, 8, '\0');
+    return installer;
 }
 
 // A fresh folder for each test, removed after it.

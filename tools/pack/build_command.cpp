@@ -11,6 +11,7 @@
 #include "tools/pack/archive_builder.h"
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/package_file.h"
+#include "tools/pack/package_seal.h"
 #include "tools/pack/publisher_script.h"
 
 #include <stdio.h>
@@ -167,6 +168,8 @@ void NoteEntry(const ArchiveEntry* entry, EntryStatus status, void* context) {
 }
 
 std::string TestPackage(const std::string& path) {
+    std::string problem = VerifyPackage(path);
+    if (!problem.empty()) return problem;
     PackageTest test;
     char message[MessageSize];
     if (ReadArchive(path.c_str(), TestEntries, NoteEntry, &test, message) == ArchiveFailed)
@@ -174,7 +177,7 @@ std::string TestPackage(const std::string& path) {
     return test.problem;
 }
 
-// Writes beside the output under a temporary name, tests it and renames it
+// Writes beside the output under a temporary name, seals it, tests it and renames it
 // into place, so that a failure leaves no output and an old one untouched.
 std::string WriteOutput(const std::string& out, const std::function<std::string(FILE*)>& write) {
     std::string temp = FolderOf(out) + "/." + BaseName(out) + ".XXXXXX";
@@ -189,6 +192,11 @@ std::string WriteOutput(const std::string& out, const std::function<std::string(
     std::string problem = file ? write(file) : "cannot write " + out;
     if (file && fclose(file) != 0 && problem.empty()) problem = "cannot write " + out;
     if (!file) close(fd);
+    bool sealed = false;
+    if (problem.empty()) problem = SealInstaller(name.data(), &sealed);
+    if (problem.empty() && !sealed)
+        fprintf(stderr, "vantorel-pack: build: warning: the stub has no seal: the installer "
+                        "will not check its package\n");
     if (problem.empty()) problem = TestPackage(name.data());
     if (problem.empty() && rename(name.data(), out.c_str()) != 0) problem = "cannot write " + out;
     if (!problem.empty()) unlink(name.data());

@@ -2,6 +2,8 @@
 // a bare script file) with the installer's reader and prints its records.
 #include "tools/pack/commands.h"
 
+#include "tools/pack/package_seal.h"
+
 #include "actions/install_log.h"
 #include "script/command_records.h"
 #include "script/script_reader.h"
@@ -73,6 +75,8 @@ int CheckCommand(int argc, char** argv) {
         problem = script.Report();
         result = ParseScriptText(script.Bytes().data(), (uint32_t)script.Bytes().size());
     } else {
+        problem = VerifyPackage(path);
+        if (!problem.empty()) return Fail("%s", problem.c_str());
         problem = DiagnosePackage(path, options);
         result = ParseScript(path);
     }

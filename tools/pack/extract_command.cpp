@@ -2,6 +2,8 @@
 // archive reader on a package into a folder.
 #include "tools/pack/commands.h"
 
+#include "tools/pack/package_seal.h"
+
 #include "arj/archive_reader.h"
 
 #include <errno.h>
@@ -62,6 +64,7 @@ int ExtractCommand(int argc, char** argv) {
         return 1;
     }
     std::string problem = CheckReadable(package);
+    if (problem.empty()) problem = VerifyPackage(package);
     if (!problem.empty()) return Fail("%s", problem.c_str());
     // The package is named from where we were, before moving into DIR.
     char fullPath[PATH_MAX];

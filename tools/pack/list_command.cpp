@@ -2,6 +2,8 @@
 // with the installer's own reader and prints one line per entry.
 #include "tools/pack/commands.h"
 
+#include "tools/pack/package_seal.h"
+
 #include "arj/archive_reader.h"
 
 #include <stdio.h>
@@ -30,6 +32,7 @@ int ListCommand(int argc, char** argv) {
         return 1;
     }
     std::string problem = CheckReadable(argv[0]);
+    if (problem.empty()) problem = VerifyPackage(argv[0]);
     if (!problem.empty()) return Fail("%s", problem.c_str());
 
     printf("Method    Original  Compressed  CRC-32    HostOS  Type  Name\n");

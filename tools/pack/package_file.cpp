@@ -1,6 +1,7 @@
 // package_file.cpp: writing and reading package files on the host.
 #include "tools/pack/package_file.h"
 
+#include "frontend/package_check.h"
 #include "script/package_layout.h"
 
 #include <stdint.h>
@@ -23,7 +24,9 @@ std::string MakePackage(const std::string& stub, const std::string& script,
 }
 
 std::string PlaceholderStub() {
-    return std::string(PackageDataOffset, '\0');
+    std::string stub(PackageDataOffset, '\0');
+    return stub.replace(512, sizeof PACKAGE_SEAL_MAGIC, PACKAGE_SEAL_MAGIC,
+                        sizeof PACKAGE_SEAL_MAGIC);
 }
 
 std::string ReadWholeFile(const std::string& path, std::string* bytes) {

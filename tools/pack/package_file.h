@@ -9,8 +9,8 @@
 std::string MakePackage(const std::string& stub, const std::string& script,
                         const std::string& archive);
 
-// A stand-in image of the right size for packages that no installer runs
-// (tests, tool checks).
+// A stand-in image of the right size, with an empty seal, for packages that no
+// installer runs (tests, tool checks).
 std::string PlaceholderStub();
 
 // Whole-file helpers: empty, or "cannot read PATH" ("cannot write PATH").

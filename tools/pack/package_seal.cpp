@@ -1,0 +1,116 @@
+// package_seal.cpp: sealing an installer after build, verifying one after.
+#include "tools/pack/package_seal.h"
+
+#include "arj/crc32.h"
+#include "frontend/package_check.h"
+#include "script/package_layout.h"
+
+#include <stddef.h>
+
+#include <vector>
+
+namespace {
+
+const size_t ChecksumField = 88; // behind the "PE\0\0" signature
+
+uint32_t U32At(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; i--) value = value << 8 | (uint8_t)bytes[at + i];
+    return value;
+}
+
+void PutU32(std::string* bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; i++) (*bytes)[at + i] = (char)(value >> (8 * i));
+}
+
+// Where the CheckSum field lies, or 0 when the image has no PE header.
+size_t ChecksumOffset(const std::string& image) {
+    if (image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
+    size_t header = U32At(image, 60);
+    if (header + ChecksumField + 4 > image.size() || image.compare(header, 4, "PE\0\0", 4) != 0)
+        return 0;
+    return header + ChecksumField;
+}
+
+std::string ReadImage(FILE* file, std::string* image) {
+    image->assign(PackageDataOffset, '\0');
+    if (fseek(file, 0, SEEK_SET) != 0 ||
+        fread(&(*image)[0], 1, image->size(), file) != image->size())
+        return "its image is shorter than " + std::to_string(PackageDataOffset) + " bytes";
+    return "";
+}
+
+} // namespace
+
+size_t FindSeal(const std::string& image) {
+    const size_t size = sizeof PACKAGE_SEAL_MAGIC;
+    size_t at = image.find(PACKAGE_SEAL_MAGIC, 0, size);
+    // With a second one it would be open which of them the installer reads.
+    if (at == std::string::npos ||
+        image.find(PACKAGE_SEAL_MAGIC, at + 1, size) != std::string::npos)
+        return std::string::npos;
+    return at;
+}
+
+uint32_t PeChecksum(FILE* file) {
+    std::string image;
+    if (!ReadImage(file, &image).empty()) return 0;
+    size_t field = ChecksumOffset(image);
+    if (field == 0 || fseek(file, 0, SEEK_SET) != 0) return 0;
+    // Folding the carries at the end gives what folding at every word does.
+    uint64_t sum = 0, position = 0;
+    std::vector<uint8_t> block(1 << 16);
+    size_t got;
+    while ((got = fread(block.data(), 1, block.size(), file)) > 0)
+        for (size_t i = 0; i < got; i++, position++)
+            if (position - field >= 4) sum += (uint64_t)block[i] << (8 * (position & 1));
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return (uint32_t)(sum + position);
+}
+
+std::string SealInstaller(const std::string& path, bool* sealed) {
+    FILE* file = fopen(path.c_str(), "r+b");
+    if (!file) return "cannot write " + path;
+    std::string image, problem = ReadImage(file, &image);
+    uint32_t crc = CrcStart;
+    uint64_t length = 0;
+    std::vector<char> block(1 << 16);
+    size_t got;
+    BuildCrcTable();
+    while (problem.empty() && (got = fread(block.data(), 1, block.size(), file)) > 0) {
+        crc = UpdateCrc(crc, block.data(), got);
+        length += got;
+    }
+    if (problem.empty() && ferror(file)) problem = "cannot read " + path;
+    if (problem.empty() && length > 0xFFFFFFFFu) problem = "the package is larger than 4 GB";
+    size_t seal = FindSeal(image);
+    *sealed = seal != std::string::npos;
+    if (*sealed) {
+        PutU32(&image, seal + offsetof(PackageSeal, packageLength), (uint32_t)length);
+        PutU32(&image, seal + offsetof(PackageSeal, packageCrc), crc ^ CrcStart);
+    }
+    // The CheckSum covers the seal: it is taken once the seal is in the file.
+    for (int pass = 0; pass < 2 && problem.empty(); pass++) {
+        size_t field = ChecksumOffset(image);
+        if (pass == 1 && field) PutU32(&image, field, PeChecksum(file));
+        if (fseek(file, 0, SEEK_SET) != 0 ||
+            fwrite(image.data(), 1, image.size(), file) != image.size() || fflush(file) != 0)
+            problem = "cannot write " + path;
+    }
+    if (fclose(file) != 0 && problem.empty()) problem = "cannot write " + path;
+    return problem;
+}
+
+std::string VerifyPackage(const std::string& path) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) return "cannot read " + path;
+    std::string image, problem = ReadImage(file, &image);
+    fclose(file);
+    if (!problem.empty()) return path + ": " + problem;
+    size_t seal = FindSeal(image);
+    if (seal == std::string::npos) return "";
+    uint32_t length = U32At(image, seal + offsetof(PackageSeal, packageLength));
+    uint32_t crc = U32At(image, seal + offsetof(PackageSeal, packageCrc));
+    if (CheckPackage(path.c_str(), length, crc) != PackageDamaged) return "";
+    return path + ": the package is damaged or incomplete: it does not match its seal";
+}
