@@ -14,6 +14,7 @@ set(VANTOREL_STUB_CODEGEN -Oz -malign-data=abi -fno-thread-jumps
     -fno-tree-loop-distribute-patterns)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(APPEND VANTOREL_STUB_CODEGEN -fomit-frame-pointer -mpreferred-stack-boundary=2)
+    set(VANTOREL_STUB_LINK -Wl,--no-seh) # no structured exception handlers: SafeSEH holds
 else()
     list(APPEND VANTOREL_STUB_CODEGEN -mcmodel=small -fno-jump-tables)
 endif()
@@ -33,7 +34,7 @@ function(vantorel_stub_options target entry)
     target_link_options(${target} PRIVATE ${VANTOREL_STUB_CODEGEN} -flto -nostartfiles -nostdlib
         -s -Wl,--gc-sections -Wl,--file-alignment,512 -Wl,--section-alignment,4096
         -Wl,--disable-reloc-section -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
-        -Wl,--no-insert-timestamp -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+        -Wl,--no-insert-timestamp -Wl,--tsaware -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld ${VANTOREL_STUB_LINK})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 uuid gcc)
 endfunction()

@@ -5,6 +5,7 @@ import struct
 import subprocess
 
 from checks import Skipped, check, expect_equal
+from stub_image_test import pe_checksum
 
 PACKAGE_OFFSET = 24576
 SEAL_MAGIC = b"Vantorel.SL\0"  # the seal: then the package's length and CRC-32
@@ -103,6 +104,10 @@ def sign(folder, package):
     unsigned = read(package)
     expect_equal(unsigned[PACKAGE_OFFSET:], read(signed)[PACKAGE_OFFSET:len(unsigned)],
                  "the package behind the stub after signing")
+    # The CheckSum that build wrote, and the one osslsigncode wrote over it.
+    for name, data in (("built", unsigned), ("signed", read(signed))):
+        stored, computed = pe_checksum(data)
+        expect_equal(computed, stored, f"the CheckSum of the {name} installer")
     return signed
 
 

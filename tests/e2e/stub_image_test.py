@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """stub_image_test.py: reads a built installer stub or uninstaller as Windows would and
-checks its size, machine, sections, imports (known DLLs only) and resources.
+checks its size, machine, CheckSum and flags, sections, imports (known DLLs only) and
+resources.
 
 usage: stub_image_test.py STUB (i686|x86-64) ICON_SCRIPT   (exit code 77: not built, skipped)
 """
@@ -25,6 +26,20 @@ ASM, COMPATIBILITY = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
 
+DLL_NX_COMPAT, DLL_NO_SEH, DLL_TERMINAL_SERVER_AWARE = 0x100, 0x400, 0x8000
+
+
+def pe_checksum(data):
+    """(stored, computed) CheckSum: 16-bit words with their carries folded in,
+    the field itself left out, plus the file's length."""
+    field = struct.unpack_from("<I", data, 0x3C)[0] + 88
+    words = data[:field] + bytes(4) + data[field + 4:] + bytes(len(data) % 2)
+    total = sum(struct.unpack_from(f"<{len(words) // 2}H", words))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return struct.unpack_from("<I", data, field)[0], total + len(data)
+
+
 class Image:
     def __init__(self, data):
         self.data = data
@@ -35,7 +50,7 @@ class Image:
         optional = pe + 24
         magic = struct.unpack_from("<H", data, optional)[0]
         directories = optional + (96 if magic == 0x10B else 112)
-        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         self.entry = struct.unpack_from("<I", data, optional + 16)[0]
         self.directory = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
         self.wide = magic == 0x20B
@@ -135,6 +150,10 @@ def check(stub, architecture, icon_script):
     image = Image(data)
     assert image.machine == MACHINES[architecture], f"machine {image.machine:#x}"
     assert image.subsystem == 2, "a GUI program: no console window"
+    stored, computed = pe_checksum(data)
+    assert stored == computed, f"CheckSum {stored:#x}, {computed:#x} by the file"
+    wanted = DLL_NX_COMPAT | DLL_TERMINAL_SERVER_AWARE | (DLL_NO_SEH if architecture == "i686" else 0)
+    assert image.dll_characteristics & wanted == wanted, f"flags {image.dll_characteristics:#x}"
     assert image.directory[5] == (0, 0), "no relocations"
     assert image.characteristics & 0x0001, "relocations stripped"
     assert image.directory[9] == (0, 0), "no thread-local storage"
