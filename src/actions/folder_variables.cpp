@@ -99,3 +99,12 @@ const char* ExpandPath(const char* text) {
     expansion[length] = 0;
     return expansion;
 }
+
+int IsInTarget(const char* path) {
+    const char* target = folderVariables.targetDir;
+    size_t length = strlen(target);
+    while (length && target[length - 1] == '\\') length--;
+    for (size_t i = 0; i < length; i++)
+        if ((path[i] ^ target[i]) & ~0x20 || !path[i]) return 0;
+    return length && (path[length] == 0 || path[length] == '\\');
+}

@@ -29,6 +29,11 @@ struct FolderVariables {
 extern FolderVariables folderVariables;
 
 // Reads the folders from the registry and the system and sets rootDir and
+// 1 when path names the target folder or lies inside it. Letters match in
+// either case, as Windows matches them (ASCII; other bytes match by bit 5 too,
+// which can only close a folder more).
+int IsInTarget(const char* path);
+
 // targetDir from the script's RootDirectory and TargetDirectory.
 void LoadFolderVariables(void);
 

@@ -114,7 +114,8 @@ int WriteInstallLog(void) {
     FILE* file = OpenLogAlone(path);
     // A script that made no folder (registry values only) still keeps its
     // undo records: the target folder is made for them.
-    if (!file && MakeDirectoryPath(folderVariables.targetDir, 0)) file = OpenLogAlone(path);
+    if (!file && MakeDirectoryPath(folderVariables.targetDir, 0, PlatformIsElevated()))
+        file = OpenLogAlone(path);
     int written = 0;
     if (file) {
         long oldSize = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;

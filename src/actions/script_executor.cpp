@@ -71,8 +71,14 @@ static void RecordLevel(const char* path, size_t length) {
     AddPathRecord(LOG_REMOVE_DIRECTORY, path, length);
 }
 
+// Elevated, the target and the levels made on the way to it are closed as
+// Program Files is: else any user could replace the product, and the
+// uninstaller that an administrator runs later, in a folder below a drive's
+// root. Other folders (the Start-menu group) keep what they inherit.
 int MakeDirectoryCommand(const char* path) {
-    int made = MakeDirectoryPath(ExpandPath(path), RecordLevel);
+    const char* expanded = ExpandPath(path);
+    int made =
+        MakeDirectoryPath(expanded, RecordLevel, IsInTarget(expanded) && PlatformIsElevated());
     ShowStatus("Creating Directory: %s", path);
     return made;
 }

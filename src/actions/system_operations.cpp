@@ -60,7 +60,7 @@ int HasDrive(const char* path) {
 // missing. A path without a drive is not made: relative to an unknown current
 // directory it would land anywhere. The walk stops at a level that can be
 // neither entered nor made, so that nothing lands in the level above.
-int MakeDirectoryPath(const char* path, LevelMade made) {
+__attribute__((noinline)) int MakeDirectoryPath(const char* path, LevelMade made, int closed) {
     char saved[PLATFORM_MAX_PATH];
     char level[PLATFORM_MAX_PATH];
     size_t length = strlen(path);
@@ -78,7 +78,9 @@ int MakeDirectoryPath(const char* path, LevelMade made) {
         at = end;
         while (path[at] == '\\') at++;
         if (!PlatformSetCurrentDirectory(level)) {
-            entered = PlatformCreateDirectory(level) && PlatformSetCurrentDirectory(level);
+            entered = (closed ? PlatformCreateSecuredDirectory(level, PLATFORM_SDDL_PROGRAM_FILES)
+                              : PlatformCreateDirectory(level)) &&
+                      PlatformSetCurrentDirectory(level);
             // The last level is named by the whole path, as it was written.
             if (entered && made) made(path, at == length ? length : end);
         }

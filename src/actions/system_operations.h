@@ -29,7 +29,8 @@ typedef void (*LevelMade)(const char* path, size_t length);
 
 // Makes every missing level of an absolute path such as C:\A\B; the current
 // directory is the same afterwards. 1 when the folder exists afterwards.
-int MakeDirectoryPath(const char* path, LevelMade made);
+// Closed, the levels made get PLATFORM_SDDL_PROGRAM_FILES.
+int MakeDirectoryPath(const char* path, LevelMade made, int closed);
 
 // Copies source to destination, replacing it, through a new file beside it:
 // a copy that fails leaves no partial file, and an old file stays whole. A

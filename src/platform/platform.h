@@ -94,6 +94,9 @@ int PlatformIsElevated(void);
 // made inside, nothing taken from the parent folder: a user's unelevated
 // programs can neither read nor replace what an elevated installer puts there.
 #define PLATFORM_SDDL_ADMINISTRATORS_ONLY "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
+// As Program Files is: Administrators and SYSTEM full control, Users read and
+// execute (0x1200a9), passed on inside, nothing taken from the parent folder.
+#define PLATFORM_SDDL_PROGRAM_FILES "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
 
 // Lists the plain files of one folder, calling back with each name; folders
 // are left out. Used to clear the installer's own extraction folder.

@@ -72,6 +72,32 @@ TEST_F(InstallController, CancelInstallsNothingInstallExtractsPrivatelyRunsTheSc
     EXPECT_EQ("SetStatusText(" + ("Extracting: \"" + name).substr(0, 255) + ")", status[1]);
 }
 
+// Elevated, the folders made for the target, on the way to it and below it, are
+// closed as Program Files is (also when the script names them in another
+// case); a folder outside it keeps what it inherits, and so does everything
+// made unelevated.
+TEST_F(InstallController, FoldersMadeForTheTargetAreClosedWhenElevated) {
+    for (std::string tools : {"Tools", "Open"}) {
+        bool elevated = tools == "Tools";
+        WritePackage("TargetDirectory (\"C:\\" + tools +
+                     "\\Demo\\\");\r\n"
+                     "MakeDirectory (\"%t\\docs\");\r\nMakeDirectory (\"c:\\" +
+                     tools + "\\demo\\Logs\");\r\nMakeDirectory (\"C:\\" + tools +
+                     "\\Demo Group\");");
+        SimSetElevated(elevated);
+        SimClearCalls();
+        EXPECT_EQ(0, RunInstaller("/S"));
+        Lines made;
+        for (const SimCall& call : SimCallsNamed("CreateDirectory"))
+            if (call.args.at(0).find("vantorel-") == std::string::npos)
+                made.push_back(call.args.at(0) + (call.args.size() > 1 ? " " + call.args[1] : ""));
+        std::string closed = elevated ? " " PLATFORM_SDDL_PROGRAM_FILES : "";
+        EXPECT_EQ((Lines{tools + closed, "Demo" + closed, "docs" + closed, "Logs" + closed,
+                         "Demo Group"}),
+                  made);
+    }
+}
+
 TEST_F(InstallController, ExtractionProgressFollowsNumFiles) {
     // The last 100 is the script's own single record.
     struct Case {

@@ -37,9 +37,9 @@ TEST(SystemOperations, MakeDirectoryPathMakesMissingLevelsAndRestoresTheDirector
     box.MakeFolder("D:\\Work");
     PlatformSetCurrentDirectory("D:\\Work");
     // Each level made is reported; doubled and trailing separators and case do not matter.
-    EXPECT_EQ(1, MakeDirectoryPath("C:\\A\\B\\C", NoteLevel));
-    EXPECT_EQ(1, MakeDirectoryPath("C:\\x\\\\y\\", NoteLevel));
-    EXPECT_EQ(1, MakeDirectoryPath("c:\\a\\b\\d", NoteLevel));
+    EXPECT_EQ(1, MakeDirectoryPath("C:\\A\\B\\C", NoteLevel, 0));
+    EXPECT_EQ(1, MakeDirectoryPath("C:\\x\\\\y\\", NoteLevel, 0));
+    EXPECT_EQ(1, MakeDirectoryPath("c:\\a\\b\\d", NoteLevel, 0));
     EXPECT_EQ((Lines{"C:\\A\\B", "C:\\A\\B\\C", "C:\\x", "C:\\x\\\\y\\", "c:\\a\\b\\d"}), made);
     EXPECT_TRUE(box.Exists("C:\\X\\Y") && box.Exists("C:\\A\\B\\C"));
     EXPECT_EQ((Lines{"C", "d"}), box.List("C:\\A\\B")); // a and b were found as A and B
@@ -47,10 +47,10 @@ TEST(SystemOperations, MakeDirectoryPathMakesMissingLevelsAndRestoresTheDirector
     // A drive's root makes nothing; paths without a drive are refused; a file stops the walk.
     SimClearCalls();
     box.Write("C:\\Blocked", "a file where a folder should be");
-    EXPECT_EQ(1, MakeDirectoryPath("C:\\", NoteLevel));
-    EXPECT_EQ(0, MakeDirectoryPath("Relative\\Dir", NoteLevel));
-    EXPECT_EQ(0, MakeDirectoryPath("\\\\server\\share\\dir", NoteLevel));
-    EXPECT_EQ(0, MakeDirectoryPath("C:\\Blocked\\Below", NoteLevel));
+    EXPECT_EQ(1, MakeDirectoryPath("C:\\", NoteLevel, 0));
+    EXPECT_EQ(0, MakeDirectoryPath("Relative\\Dir", NoteLevel, 0));
+    EXPECT_EQ(0, MakeDirectoryPath("\\\\server\\share\\dir", NoteLevel, 0));
+    EXPECT_EQ(0, MakeDirectoryPath("C:\\Blocked\\Below", NoteLevel, 0));
     EXPECT_FALSE(box.Exists("C:\\Below")); // not made in the level above
     EXPECT_EQ(1u, SimCallsNamed("CreateDirectory").size());
     char current[260];
