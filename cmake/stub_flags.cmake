@@ -1,6 +1,6 @@
 # Size discipline for the installer stub: no C runtime start-up, no exceptions,
-# no unwind tables, unused sections dropped, msvcrt.dll imported. Optimised
-# as one program at link time, which inlines across files the many functions
+# no unwind tables, unused sections dropped, msvcrt.dll imported. The stub is
+# optimised as one program at link time, which inlines across files the many functions
 # with one caller (some 2.3 KB less code for i686, 2.9 KB for x86-64).
 #
 # Code generation, given at compile and at link time alike (with LTO the code
@@ -19,9 +19,23 @@ else()
     list(APPEND VANTOREL_STUB_CODEGEN -mcmodel=small -fno-jump-tables)
 endif()
 
-function(vantorel_stub_options target entry)
+# RELOCATABLE: a base relocation section and ASLR. ld 2.40 crashes making
+# relocations for an image linked through the LTO plugin, so such an image is
+# compiled file by file: the uninstaller, whose budget has the room (1.5 KB
+# more with its relocations); the stub's has not.
+function(vantorel_stub_options target entry relocatable)
+    if(relocatable)
+        set(lto "")
+        set(relocations -Wl,--enable-reloc-section -Wl,--dynamicbase)
+        if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+            list(APPEND relocations -Wl,--high-entropy-va)
+        endif()
+    else()
+        set(lto -flto)
+        set(relocations -Wl,--disable-reloc-section)
+    endif()
     target_compile_options(${target} PRIVATE
-        $<$<COMPILE_LANGUAGE:CXX,C>:${VANTOREL_STUB_CODEGEN} -flto -fno-exceptions -fno-rtti
+        $<$<COMPILE_LANGUAGE:CXX,C>:${VANTOREL_STUB_CODEGEN} ${lto} -fno-exceptions -fno-rtti
         -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections
         -fno-stack-protector -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
     # No -fdata-sections: with it mingw's gcc puts zeroed variables into .data$
@@ -31,9 +45,9 @@ function(vantorel_stub_options target entry)
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
     target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN VANTOREL_STUB)
     # No time stamp in the header: the same sources give the same bytes.
-    target_link_options(${target} PRIVATE ${VANTOREL_STUB_CODEGEN} -flto -nostartfiles -nostdlib
+    target_link_options(${target} PRIVATE ${VANTOREL_STUB_CODEGEN} ${lto} -nostartfiles -nostdlib
         -s -Wl,--gc-sections -Wl,--file-alignment,512 -Wl,--section-alignment,4096
-        -Wl,--disable-reloc-section -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
+        ${relocations} -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
         -Wl,--no-insert-timestamp -Wl,--tsaware -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld ${VANTOREL_STUB_LINK})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
     target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 uuid gcc)

@@ -492,6 +492,8 @@ def step_life(options):
     # The default folder, the same version twice, then an upgrade that drops a
     # file and a shortcut: one uninstall takes all of it back but the user's file.
     target = program_files + r"\Life Tool"
+    for left in (wine.unix_path(target), group):  # what a run before left, the user's file
+        shutil.rmtree(left, ignore_errors=True)
     for package in packages[:1] + packages:
         target_unix = run(target, package, ["/S"])
     log = read(os.path.join(target_unix, "install.log")).decode("latin-1")

@@ -26,7 +26,7 @@ ASM, COMPATIBILITY = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
 
-DLL_NX_COMPAT, DLL_NO_SEH, DLL_TERMINAL_SERVER_AWARE = 0x100, 0x400, 0x8000
+DLL_DYNAMIC_BASE, DLL_NX_COMPAT, DLL_NO_SEH, DLL_TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x400, 0x8000
 
 
 def pe_checksum(data):
@@ -153,9 +153,11 @@ def check(stub, architecture, icon_script):
     stored, computed = pe_checksum(data)
     assert stored == computed, f"CheckSum {stored:#x}, {computed:#x} by the file"
     wanted = DLL_NX_COMPAT | DLL_TERMINAL_SERVER_AWARE | (DLL_NO_SEH if architecture == "i686" else 0)
+    wanted |= DLL_DYNAMIC_BASE if uninstaller else 0
     assert image.dll_characteristics & wanted == wanted, f"flags {image.dll_characteristics:#x}"
-    assert image.directory[5] == (0, 0), "no relocations"
-    assert image.characteristics & 0x0001, "relocations stripped"
+    # The uninstaller can be moved (ASLR); the stubs have no room for relocations.
+    assert (image.directory[5] != (0, 0)) == uninstaller, f"relocations {image.directory[5]}"
+    assert bool(image.characteristics & 0x0001) != uninstaller, "relocations stripped or not"
     assert image.directory[9] == (0, 0), "no thread-local storage"
     imports = image.imports()
     assert set(imports) <= ALLOWED_DLLS, f"imports from {sorted(set(imports) - ALLOWED_DLLS)}"
