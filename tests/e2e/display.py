@@ -46,7 +46,8 @@ def wait_for(condition, what, seconds=60):
 
 
 def screenshot(display, window, path):
-    """The window as it is on the screen, cut out of a picture of the whole screen."""
+    """The window as it is on the screen, cut out of a picture of the whole screen;
+    gives its width and height."""
     env = dict(os.environ, DISPLAY=display)
     geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
                               capture_output=True, check=True, timeout=30).stdout.decode()
@@ -54,6 +55,7 @@ def screenshot(display, window, path):
     crop = f"{g['WIDTH']}x{g['HEIGHT']}+{g['X']}+{g['Y']}"
     subprocess.run(["import", "-window", "root", "-crop", crop, "+repage", path], env=env,
                    check=True, timeout=60)
+    return int(g["WIDTH"]), int(g["HEIGHT"])
 
 
 def press(display, key):

@@ -253,9 +253,33 @@ def step_dialog(options):
             wine.wait_server()
             check(not os.path.exists(target), "the installed folders stay after uninstall")
             expect_equal(temp_before, wine.temp_listing(), "the temporary folder after uninstall")
+
+            # At 144 DPI (150%) the dialog, laid out in dialog units, grows with
+            # its font; the pictures are left beside the package to be looked at.
+            sizes = {}
+            for dpi in (144, 96):
+                set_dpi(wine, dpi)
+                installer = wine.start([package])
+                wait_for(lambda: len(windows_named(display, "Vantorel")) == 1, "the dialog")
+                time.sleep(1.5)
+                sizes[dpi] = screenshot(display, windows_named(display, "Vantorel")[0],
+                                        os.path.join(folder, f"dialog-{dpi}dpi.png"))
+                press(display, "Escape")
+                expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), f"exit code at {dpi} DPI")
+            ratios = [big / small for big, small in zip(sizes[144], sizes[96])]
+            check(all(1.3 < ratio < 1.7 for ratio in ratios), f"the dialog at 144 DPI: {sizes}")
         finally:
+            set_dpi(wine, 96)
             wine.kill()
         check_nothing_loaded(folder, "a dialog run")
+
+
+def set_dpi(wine, dpi):
+    """The prefix's screen resolution, as winecfg sets it; taken at Wine's next start."""
+    wine.kill()
+    wine.run(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+              "/d", str(dpi), "/f"])
+    wine.wait_server()
 
 
 def step_failures(options):
