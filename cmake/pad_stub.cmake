@@ -1,9 +1,8 @@
 # Pads the linked image to the package offset (the loader ignores trailing
-# bytes) and sets its CheckSum; fails, naming the size, when the image does
-# not fit. A stub that
-# does not fit leaves no padded file behind, so the next build tries again.
-# With PAD=OFF (the uninstaller, which carries no package) the image is only
-# held to its budget and copied as it is.
+# bytes), marks an image without relocations as movable when it may move, and
+# sets its CheckSum; fails, naming the size, when the image does not fit. A stub that does not fit leaves no
+# padded file behind, so the next build tries again. With PAD=OFF (the
+# uninstaller, which carries no package) the image is only held to its budget.
 get_filename_component(name "${OUT}" NAME)
 file(REMOVE "${OUT}" "${OUT}.size")
 file(SIZE "${IMAGE}" image_size)
@@ -19,19 +18,69 @@ if(NOT PAD STREQUAL "OFF")
     endif()
 endif()
 
-# The loader's CheckSum, which the linker took before the padding: 16-bit
-# words summed with their carries folded in, the field itself skipped, and the
-# file's length added. Written in place by printf and dd, since CMake writes no
-# binary bytes.
+# The image's header fields are read from its bytes as hexadecimal digits and
+# written by printf and dd, since CMake writes no binary bytes.
+function(read_le hex offset bytes out)
+    math(EXPR at "(${offset}) * 2")
+    math(EXPR digits "${bytes} * 2")
+    string(SUBSTRING "${hex}" ${at} ${digits} value)
+    string(REGEX MATCHALL ".." pairs "${value}")
+    list(REVERSE pairs)
+    string(JOIN "" value ${pairs})
+    math(EXPR value "0x${value}")
+    set(${out} ${value} PARENT_SCOPE)
+endfunction()
+
+function(write_le offset bytes value)
+    math(EXPR value "${value}")
+    set(octal "")
+    math(EXPR last "${bytes} - 1")
+    foreach(i RANGE ${last})
+        math(EXPR byte "(${value} >> (8 * ${i})) & 255")
+        math(EXPR high "${byte} >> 6")
+        math(EXPR middle "(${byte} >> 3) & 7")
+        math(EXPR low "${byte} & 7")
+        string(APPEND octal "\\${high}${middle}${low}")
+    endforeach()
+    math(EXPR at "${offset}")
+    execute_process(COMMAND printf "${octal}"
+        COMMAND dd "of=${OUT}.part" bs=1 seek=${at} conv=notrunc status=none RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        file(REMOVE "${OUT}.part")
+        message(FATAL_ERROR "could not write the header of ${OUT}")
+    endif()
+endfunction()
+
 file(READ "${OUT}.part" hex HEX)
 string(LENGTH "${hex}" digits)
-string(SUBSTRING "${hex}" 120 4 header) # e_lfanew, below 64 KB
-string(REGEX REPLACE "(..)(..)" "0x\\2\\1" header "${header}")
-math(EXPR field "${header} + 88")
-math(EXPR field_end "${field} + 4")
 math(EXPR size "${digits} / 2")
 string(SUBSTRING "${hex}" 0 4 signature)
-if(signature STREQUAL "4d5a" AND NOT field_end GREATER size)
+if(signature STREQUAL "4d5a") # a PE image, not a test's bytes
+    read_le("${hex}" 60 4 header)
+    read_le("${hex}" "${header} + 22" 2 characteristics)
+    read_le("${hex}" "${header} + 24" 2 optional_magic)
+    read_le("${hex}" "${header} + 24 + 70" 2 dll_characteristics)
+    if(optional_magic EQUAL 523) # PE32+
+        math(EXPR directory "${header} + 24 + 112 + 5 * 8")
+    else()
+        math(EXPR directory "${header} + 24 + 96 + 5 * 8")
+    endif()
+
+    # An image that may move (DYNAMIC_BASE) with nothing to relocate, as the
+    # x86-64 stub is, is not marked as stripped of its relocations, which the
+    # linker does when it has none: the loader then moves it.
+    read_le("${hex}" "${directory} + 4" 4 relocations)
+    math(EXPR movable "${dll_characteristics} & 0x40")
+    if(movable AND relocations EQUAL 0)
+        write_le("${header} + 22" 2 "${characteristics} & ~1")
+    endif()
+
+    # The loader's CheckSum, which the linker took before the padding: 16-bit
+    # words summed with their carries folded in, the field itself skipped,
+    # and the file's length added.
+    file(READ "${OUT}.part" hex HEX)
+    math(EXPR field "${header} + 88")
+    math(EXPR field_end "${field} + 4")
     string(REGEX MATCHALL "...." words "${hex}")
     set(sum 0)
     set(offset 0)
@@ -44,21 +93,7 @@ if(signature STREQUAL "4d5a" AND NOT field_end GREATER size)
         math(EXPR offset "${offset} + 2")
     endforeach()
     math(EXPR sum "(${sum} & 0xFFFF) + (${sum} >> 16) + ${size}")
-    set(octal "")
-    foreach(shift 0 8 16 24)
-        math(EXPR byte "(${sum} >> ${shift}) & 255")
-        math(EXPR digit1 "${byte} >> 6")
-        math(EXPR digit2 "(${byte} >> 3) & 7")
-        math(EXPR digit3 "${byte} & 7")
-        string(APPEND octal "\\${digit1}${digit2}${digit3}")
-    endforeach()
-    execute_process(COMMAND printf "${octal}"
-        COMMAND dd "of=${OUT}.part" bs=1 seek=${field} conv=notrunc status=none
-        RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
-        file(REMOVE "${OUT}.part")
-        message(FATAL_ERROR "could not write the CheckSum of ${OUT}")
-    endif()
+    write_le(${field} 4 ${sum})
 endif()
 file(RENAME "${OUT}.part" "${OUT}")
 file(WRITE "${OUT}.size" "${image_size}\n")

@@ -25,7 +25,13 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/uninstall/win32/uninstall.rc
     OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/uninstall/win32/uninstall.ico;${CMAKE_SOURCE_DIR}/src/frontend/win32/vantorel.manifest")
 add_executable(vantorel_image WIN32 ${VANTOREL_PORTABLE_SOURCES} ${VANTOREL_WIN32_SOURCES})
 target_include_directories(vantorel_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
-vantorel_stub_options(vantorel_image ${VANTOREL_ENTRY} OFF)
+# The x86-64 stub has nothing to relocate; the i686 one has some 800 bytes of
+# relocations, more than its room.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    vantorel_stub_options(vantorel_image ${VANTOREL_ENTRY} ON ON)
+else()
+    vantorel_stub_options(vantorel_image ${VANTOREL_ENTRY} OFF ON)
+endif()
 
 # The padded stub is a build step of its own: when it fails, the next build
 # runs it again instead of taking the image as done.
@@ -47,7 +53,7 @@ set(VANTOREL_UNINSTALL_WIN32_SOURCES script/command_records.cpp script/log_reade
 list(TRANSFORM VANTOREL_UNINSTALL_WIN32_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/src/)
 add_executable(uninstall_image WIN32 ${VANTOREL_UNINSTALL_SOURCES} ${VANTOREL_UNINSTALL_WIN32_SOURCES})
 target_include_directories(uninstall_image PRIVATE ${CMAKE_SOURCE_DIR}/src)
-vantorel_stub_options(uninstall_image ${VANTOREL_UNINSTALL_ENTRY} ON)
+vantorel_stub_options(uninstall_image ${VANTOREL_UNINSTALL_ENTRY} ON OFF)
 
 set(VANTOREL_UNINSTALLER ${CMAKE_BINARY_DIR}/uninstall.exe)
 add_custom_command(OUTPUT ${VANTOREL_UNINSTALLER} ${VANTOREL_UNINSTALLER}.size

@@ -16,28 +16,35 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(APPEND VANTOREL_STUB_CODEGEN -fomit-frame-pointer -mpreferred-stack-boundary=2)
     set(VANTOREL_STUB_LINK -Wl,--no-seh) # no structured exception handlers: SafeSEH holds
 else()
-    list(APPEND VANTOREL_STUB_CODEGEN -mcmodel=small -fno-jump-tables)
+    # mingw's gcc realigns the stack in functions with 16-byte locals, as it
+    # must for i686; the x86-64 ABI already keeps it aligned (48 bytes).
+    list(APPEND VANTOREL_STUB_CODEGEN -mcmodel=small -fno-jump-tables -mno-stackrealign)
 endif()
 
-# RELOCATABLE: a base relocation section and ASLR. ld 2.40 crashes making
-# relocations for an image linked through the LTO plugin, so such an image is
-# compiled file by file: the uninstaller, whose budget has the room (1.5 KB
-# more with its relocations); the stub's has not.
-function(vantorel_stub_options target entry relocatable)
-    if(relocatable)
-        set(lto "")
+# Link-time optimisation runs without the linker plugin, as one whole program
+# whose entry point alone is seen from outside (externally_visible): ld 2.40
+# crashes making base relocations for objects that the plugin hands it. The
+# code is the same as the plugin's, byte for byte.
+#
+# MOVABLE: the image may be moved (ASLR), with its base relocations if it has
+# any. SMALL_LAYOUT: stub.ld's three sections, which keep no relocations: for
+# the stub. The uninstaller, which has room and relocations, keeps the
+# linker's own layout.
+function(vantorel_stub_options target entry movable small_layout)
+    set(lto -flto -fno-use-linker-plugin -fwhole-program)
+    if(movable)
         set(relocations -Wl,--enable-reloc-section -Wl,--dynamicbase)
         if(CMAKE_SIZEOF_VOID_P EQUAL 8)
             list(APPEND relocations -Wl,--high-entropy-va)
         endif()
     else()
-        set(lto -flto)
         set(relocations -Wl,--disable-reloc-section)
     endif()
     target_compile_options(${target} PRIVATE
-        $<$<COMPILE_LANGUAGE:CXX,C>:${VANTOREL_STUB_CODEGEN} ${lto} -fno-exceptions -fno-rtti
+        $<$<COMPILE_LANGUAGE:CXX,C>:${VANTOREL_STUB_CODEGEN} -flto -ffat-lto-objects -fno-exceptions -fno-rtti
         -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections
-        -fno-stack-protector -fno-threadsafe-statics -fno-ident -Wall -Wextra>)
+        -fno-stack-protector -fno-threadsafe-statics -fno-ident -Wall -Wextra
+        -include ${CMAKE_SOURCE_DIR}/src/platform/win32/msvcrt_imports.h>)
     # No -fdata-sections: with it mingw's gcc puts zeroed variables into .data$
     # sections that take file space (some 7 KB here) instead of .bss.
     # mingw would route printf-style calls to its own formatter, which lives in
@@ -48,7 +55,10 @@ function(vantorel_stub_options target entry relocatable)
     target_link_options(${target} PRIVATE ${VANTOREL_STUB_CODEGEN} ${lto} -nostartfiles -nostdlib
         -s -Wl,--gc-sections -Wl,--file-alignment,512 -Wl,--section-alignment,4096
         ${relocations} -Wl,--disable-runtime-pseudo-reloc -Wl,--exclude-all-symbols
-        -Wl,--no-insert-timestamp -Wl,--tsaware -Wl,-e,${entry} -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld ${VANTOREL_STUB_LINK})
-    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+        -Wl,--no-insert-timestamp -Wl,--tsaware -Wl,-e,${entry} ${VANTOREL_STUB_LINK})
+    if(small_layout)
+        target_link_options(${target} PRIVATE -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/stub.ld)
+    endif()
     target_link_libraries(${target} PRIVATE msvcrt kernel32 user32 advapi32 shell32 ole32 uuid gcc)
 endfunction()

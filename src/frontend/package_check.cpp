@@ -9,6 +9,12 @@
 
 enum { CheckBlockSize = 32768 };
 
+// volatile: the package tool writes the fields into the file. The compiler
+// puts a volatile object among the writable data even when it is const; the
+// stub keeps it with the read-only data, so that it has no writable data.
+#ifdef _WIN32
+__attribute__((section(".rdata$seal")))
+#endif
 const volatile PackageSeal installerSeal = {PACKAGE_SEAL_MAGIC, 0, 0};
 
 PackageCheck CheckPackage(const char* path, uint32_t length, uint32_t crc) {

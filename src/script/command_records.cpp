@@ -4,7 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-CommandList commandList = {0, &commandList.head};
+// Zeroed: a tail of 0 stands for &head, so that no address needs relocating.
+CommandList commandList;
 
 int CountArguments(const CommandRecord* record) {
     int count = 0;
@@ -38,7 +39,7 @@ void ResetCommandList(void) {
 CommandRecord* AppendCommandRecord(void) {
     CommandRecord* record = (CommandRecord*)calloc(1, sizeof(CommandRecord));
     if (!record) return 0;
-    *commandList.tail = record;
+    *(commandList.tail ? commandList.tail : &commandList.head) = record;
     commandList.tail = &record->next;
     return record;
 }

@@ -5,7 +5,7 @@ import struct
 import subprocess
 
 from checks import Skipped, check, expect_equal
-from stub_image_test import pe_checksum
+from stub_image_test import Image, pe_checksum, relocations
 
 PACKAGE_OFFSET = 24576
 SEAL_MAGIC = b"Vantorel.SL\0"  # the seal: then the package's length and CRC-32
@@ -63,6 +63,20 @@ def make_package(options, folder, files, script, method=None, *switches):
     package = os.path.join(folder, "setup.exe")
     build(options, package, os.path.join(folder, "install.txt"), inputs, *switches)
     return package
+
+
+def rebased(data, delta):
+    """The image moved up by delta as the loader moves it, its base relocations
+    applied and its preferred address changed, so that Windows (or Wine, which
+    keeps images where they ask to be) runs it there."""
+    out, image = bytearray(data), Image(data)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    width = 8 if image.wide else 4
+    base_at = pe + 24 + (24 if image.wide else 28)
+    for at in [base_at] + [image.offset(rva) for rva in relocations(data)]:
+        value = int.from_bytes(out[at:at + width], "little") + delta
+        out[at:at + width] = value.to_bytes(width, "little")
+    return bytes(out)
 
 
 def unseal(data):

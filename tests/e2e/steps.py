@@ -9,7 +9,8 @@ import time
 from checks import Skipped, check, expect_equal
 from display import press, screenshot, virtual_display, wait_for, windows_named
 from packages import (PACKAGE_OFFSET, arj, build, fresh_folder, installed_tree, lnk_fields,
-                      make_package, pack, read, replace_script, sign, uninstaller, unseal, write)
+                      make_package, pack, read, rebased, replace_script, sign, uninstaller, unseal,
+                      write)
 from planting import check_nothing_loaded, plant, windows_compiler
 from wine import SILENT_TIMEOUT, WINE_TIMEOUT, Wine, small_drive, target_arguments
 
@@ -518,13 +519,20 @@ def step_life(options):
     target = program_files + r"\Life Tool"
     for left in (wine.unix_path(target), group):  # what a run before left, the user's file
         shutil.rmtree(left, ignore_errors=True)
-    for package in packages[:1] + packages:
+    # The first install by an x86-64 stub that ASLR moved: it has nothing to relocate.
+    moved = os.path.join(folder, "moved.exe")
+    write(moved, rebased(read(packages[0]), 1 << 32) if options.arch == "x86-64" else
+          read(packages[0]))
+    for package in [moved] + packages:
         target_unix = run(target, package, ["/S"])
     log = read(os.path.join(target_unix, "install.log")).decode("latin-1")
     check(log.index("Title") < log.index(f'{target}\\1.dat') and log.count("Title") == 1 and
           log.count(f'RemoveDirectory ("{target}");') == 1, f"install.log:\n{log}")
-    # Its Windows name beside planted DLLs, as Add/Remove Programs starts it.
+    # Its Windows name beside planted DLLs, as Add/Remove Programs starts it,
+    # moved by ASLR to another address: its relocations are complete.
     write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")
+    uninstall_exe = os.path.join(target_unix, "uninstall.exe")
+    write(uninstall_exe, rebased(read(uninstall_exe), 0x10000000))
     plant(options, target_unix)
     uninstall_all(target, ["docs/mine.txt"])
     check_nothing_loaded(target_unix, "a silent uninstall")

@@ -40,6 +40,24 @@ def pe_checksum(data):
     return struct.unpack_from("<I", data, field)[0], total + len(data)
 
 
+def relocations(data):
+    """The relative addresses that the image's base relocations fix up."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    wide = struct.unpack_from("<H", data, pe + 24)[0] == 0x20B
+    rva, size = struct.unpack_from("<II", data, pe + 24 + (112 if wide else 96) + 5 * 8)
+    found, image = [], Image(data)
+    at = image.offset(rva) if size else 0
+    while size > 0:
+        page, block = struct.unpack_from("<II", data, at)
+        for i in range(8, block, 2):
+            entry = struct.unpack_from("<H", data, at + i)[0]
+            assert entry >> 12 in (0, 10 if wide else 3), f"relocation type {entry >> 12}"
+            if entry >> 12:
+                found.append(page + (entry & 0xFFF))
+        at, size = at + block, size - block
+    return found
+
+
 class Image:
     def __init__(self, data):
         self.data = data
@@ -76,11 +94,12 @@ class Image:
         found = {}
         at = self.offset(self.directory[1][0])
         while True:
-            lookup, _, _, name, _ = struct.unpack_from("<IIIII", self.data, at)
+            lookup, _, _, name, first = struct.unpack_from("<IIIII", self.data, at)
             if name == 0:
                 return found
             dll = self.cstring(name).lower()
-            names, entry = [], self.offset(lookup)
+            # Without a lookup table the loader reads the address table.
+            names, entry = [], self.offset(lookup or first)
             width, flag = (8, 1 << 63) if self.wide else (4, 1 << 31)
             while True:
                 value = int.from_bytes(self.data[entry:entry + width], "little")
@@ -153,11 +172,15 @@ def check(stub, architecture, icon_script):
     stored, computed = pe_checksum(data)
     assert stored == computed, f"CheckSum {stored:#x}, {computed:#x} by the file"
     wanted = DLL_NX_COMPAT | DLL_TERMINAL_SERVER_AWARE | (DLL_NO_SEH if architecture == "i686" else 0)
-    wanted |= DLL_DYNAMIC_BASE if uninstaller else 0
+    movable = uninstaller or architecture == "x86-64"
+    wanted |= DLL_DYNAMIC_BASE if movable else 0
     assert image.dll_characteristics & wanted == wanted, f"flags {image.dll_characteristics:#x}"
-    # The uninstaller can be moved (ASLR); the stubs have no room for relocations.
-    assert (image.directory[5] != (0, 0)) == uninstaller, f"relocations {image.directory[5]}"
-    assert bool(image.characteristics & 0x0001) != uninstaller, "relocations stripped or not"
+    # The uninstallers and the x86-64 stub can be moved (ASLR); the i686 stub has
+    # no room for its relocations. Each relocation lies in a section.
+    assert bool(image.characteristics & 0x0001) != movable, "relocations stripped or not"
+    for at in relocations(data):
+        image.offset(at)
+    assert uninstaller == bool(relocations(data)), "relocations where there are addresses"
     assert image.directory[9] == (0, 0), "no thread-local storage"
     imports = image.imports()
     assert set(imports) <= ALLOWED_DLLS, f"imports from {sorted(set(imports) - ALLOWED_DLLS)}"

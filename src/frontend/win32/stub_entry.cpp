@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "platform/win32/platform_win32.h"
 
-extern "C" void StubEntry(void) {
+extern "C" __attribute__((externally_visible)) void StubEntry(void) {
     PlatformRestrictDllSearch();
     PlatformExit(RunInstaller(PlatformArguments()));
 }

@@ -4,7 +4,7 @@
 #include "platform/win32/platform_win32.h"
 #include "uninstall/uninstaller.h"
 
-extern "C" void UninstallEntry(void) {
+extern "C" __attribute__((externally_visible)) void UninstallEntry(void) {
     PlatformRestrictDllSearch();
     PlatformExit(RunUninstaller(PlatformArguments()));
 }
