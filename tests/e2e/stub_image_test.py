@@ -154,6 +154,8 @@ def check_manifest(manifest):
     assert dependency is not None and (dependency.get("name"), dependency.get("version"),
                                        dependency.get("publicKeyToken")) == (
         "Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df"), "Common Controls 6"
+    aware = manifest.find(".//{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+    assert aware is not None and aware.text == "true", "DPI aware: not stretched as a picture"
     supported = {os.get("Id") for os in manifest.iter(f"{{{COMPATIBILITY}}}supportedOS")}
     assert supported == SUPPORTED_OS, f"supported Windows versions {supported}"
 
