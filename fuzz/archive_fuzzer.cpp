@@ -1,7 +1,6 @@
 // archive_fuzzer.cpp: whole packages for the installer's archive reader. Header CRCs stop
-// nearly every mutation at the first header, so when the first input byte is odd every header
-// CRC that can be found is set right first; the rest of the input is what follows the
-// installer's image (script length, script, archive length, archive).
+// nearly every mutation at the first header, so with an odd first byte every header CRC
+// found is set right first; the rest is what follows the image (script, archive, lengths).
 #include "arj/archive_reader.h"
 #include "arj/arj_format.h"
 #include "arj/crc32.h"

@@ -1,6 +1,5 @@
-// memory_platform.h: the fuzzers' own file functions, in place of the simulation's:
-// every file opened for reading is the package in memory, and what the reader
-// writes is kept in memory. Included by one file per fuzzer.
+// memory_platform.h: the fuzzers' file functions, in place of the simulation's: every file
+// read is the package in memory, and what is written stays in memory. One includer each.
 #pragma once
 
 #include "platform/platform.h"

@@ -1,6 +1,5 @@
-// script_fuzzer.cpp: feeds arbitrary bytes to the script reader, whose records
-// go to the log line writer, and to the install.log reader, every record of
-// which must be its line exactly as the writer writes it.
+// script_fuzzer.cpp: arbitrary bytes to the script reader, its records to the log writer,
+// and to the install.log reader, whose every record must be its line as written.
 #include "actions/install_log.h"
 #include "script/command_records.h"
 #include "script/log_reader.h"

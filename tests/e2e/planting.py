@@ -7,20 +7,18 @@ import subprocess
 from checks import check
 from packages import read, write
 
-# Not known DLLs, so looked for in the program's folder first. Many are loaded
-# under Wine by the installer's own DLLs (comctl32, version, uxtheme, propsys,
-# userenv, windowscodecs, iphlpapi, dnsapi, actxprxy); the others are the
-# names that planting attacks on Windows installers have used.
+# Not known DLLs, so looked for in the program's folder first: loaded under Wine by
+# the installer's own DLLs (comctl32, version, uxtheme, propsys, userenv, windowscodecs,
+# iphlpapi, dnsapi, actxprxy), or names that planting attacks on installers used.
 PLANTED = """comctl32 version uxtheme userenv dwmapi propsys cryptbase winmm dbghelp profapi
     sspicli secur32 cryptsp rsaenh bcrypt ntmarta wintrust crypt32 msasn1 cabinet mpr netapi32
     netutils srvcli wkscli apphelp windowscodecs urlmon iertutil wininet winhttp dnsapi iphlpapi
     oleacc riched20 msftedit dwrite linkinfo ntshrui cscapi powrprof wtsapi32 winsta msimg32
     usp10 actxprxy textshaping""".split()
 
-# Wine's own user32 imports version.dll (that of Windows does not: a known
-# DLL, it imports known DLLs only), and Wine, told to prefer native DLLs,
-# resolves that import through the program's folder before the program's first
-# instruction. Loaded that way it is Wine's doing; loaded any other way, ours.
+# Wine's user32 imports version.dll (Windows' imports known DLLs only) and, told to
+# prefer native DLLs, resolves it through the program's folder before the program's
+# first instruction: loaded that way it is Wine's doing; any other way, ours.
 WINE_OWN_IMPORTS = {"version"}
 
 FAKE_DLL = r"""

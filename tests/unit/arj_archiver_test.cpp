@@ -20,10 +20,9 @@ struct ArjArchiver : ::testing::Test {
     }
 };
 
-// Every method and shape, with a text entry: it gets CR LF for each LF. From
-// Unix (host OS 2, what arj on Linux writes) all 8 bits are kept. From other
-// systems names are created in upper case (the caller still gets them as
-// stored) and text loses bit 7, while the CRC is over the stored bytes.
+// Every method and shape, with a text entry: it gets CR LF for each LF. From Unix (host OS
+// 2, as arj on Linux writes) all 8 bits are kept; from others names are made in upper case
+// (reported as stored) and text loses bit 7, the CRC being over the stored bytes.
 TEST_F(ArjArchiver, EveryMethodTextEntriesAndOtherHostSystems) {
     Bytes text = "caf\xE9 au lait\nline\r\n\n" + Pseudo(40000, 9, 3) + "\nend";
     std::vector<Entry> files = Shapes();

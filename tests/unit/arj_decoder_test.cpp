@@ -91,9 +91,8 @@ TEST(MakeTable, BuildsCodesRefusesListsThatFormNoneAndEndsAStaleWalk) {
     for (std::vector<uint8_t> bad :
          {std::vector<uint8_t>{1, 2}, {1, 1, 1, 1}, {1, 1, 1, 2, 2, 9, 9}, {1, 17, 17}})
         EXPECT_EQ(std::vector<unsigned>{9999}, ReadSymbols(bad, 8, ""));
-    // The offset code's nodes 17 to 19, then a pre-code whose node 19 holds
-    // its symbols 17 and 18: walking the first through the second (a later
-    // code of only zeros keeps the table) loops, and must end.
+    // The offset code's nodes 17 to 19, then a pre-code whose node 19 holds its symbols 17
+    // and 18: walking one through the other (an all-zero code keeps the table) must end.
     static uint16_t table[256];
     uint8_t offsets[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11};
     uint8_t preCode[19] = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 9};

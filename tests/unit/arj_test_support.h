@@ -218,10 +218,9 @@ inline Bytes Expand(const std::vector<Item>& items) {
     return out;
 }
 
-// Methods 1 to 3: one block whose codes hold every symbol: literal/length
-// 9 bits (8 for lengths 3 and 4), offsets 4 bits (5 for 15 and 16). In
-// canonical order the 8-bit codes are 0 and 1 and the 9-bit ones follow from
-// 4; the offset codes are 0 to 14, then 30 and 31.
+// Methods 1 to 3: one block whose codes hold every symbol: literal/length 9 bits (8 for
+// lengths 3 and 4), offsets 4 bits (5 for 15 and 16). In canonical order the 8-bit codes
+// are 0 and 1, the 9-bit ones follow from 4; the offset codes are 0 to 14, then 30, 31.
 inline Bytes EncodeMethod1(const std::vector<Item>& items) {
     BitWriter w;
     // Pre-code: 4-bit codes for symbol 0 (length 0) and 3 to 17 (lengths 1

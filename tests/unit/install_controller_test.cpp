@@ -72,29 +72,25 @@ TEST_F(InstallController, CancelInstallsNothingInstallExtractsPrivatelyRunsTheSc
     EXPECT_EQ("SetStatusText(" + ("Extracting: \"" + name).substr(0, 255) + ")", status[1]);
 }
 
-// Elevated, the folders made for the target, on the way to it and below it, are
-// closed as Program Files is (also when the script names them in another
-// case); a folder outside it keeps what it inherits, and so does everything
-// made unelevated.
+// Elevated, folders made on the way to the target and below it (in any case) are
+// closed as Program Files is; others, and all made unelevated, keep what they inherit.
 TEST_F(InstallController, FoldersMadeForTheTargetAreClosedWhenElevated) {
-    for (std::string tools : {"Tools", "Open"}) {
-        bool elevated = tools == "Tools";
-        WritePackage("TargetDirectory (\"C:\\" + tools +
-                     "\\Demo\\\");\r\n"
-                     "MakeDirectory (\"%t\\docs\");\r\nMakeDirectory (\"c:\\" +
-                     tools + "\\demo\\Logs\");\r\nMakeDirectory (\"C:\\" + tools +
-                     "\\Demo Group\");");
-        SimSetElevated(elevated);
+    for (std::string t : {"Tools", "Open"}) {
+        WritePackage("TargetDirectory (\"C:\\" + t +
+                     "\\Demo\\\"); MakeDirectory (\"%t\\docs\");"
+                     "MakeDirectory (\"c:\\" +
+                     t + "\\demo\\Logs\"); MakeDirectory (\"C:\\" + t + "\\Demo Group\");");
+        SimSetElevated(t == "Tools");
         SimClearCalls();
         EXPECT_EQ(0, RunInstaller("/S"));
         Lines made;
         for (const SimCall& call : SimCallsNamed("CreateDirectory"))
-            if (call.args.at(0).find("vantorel-") == std::string::npos)
-                made.push_back(call.args.at(0) + (call.args.size() > 1 ? " " + call.args[1] : ""));
-        std::string closed = elevated ? " " PLATFORM_SDDL_PROGRAM_FILES : "";
-        EXPECT_EQ((Lines{tools + closed, "Demo" + closed, "docs" + closed, "Logs" + closed,
-                         "Demo Group"}),
-                  made);
+            if (call.args[0].find("vantorel-") == std::string::npos)
+                made.push_back(call.args[0] + (call.args.size() > 1 ? " " + call.args[1] : ""));
+        std::string closed = t == "Tools" ? " " PLATFORM_SDDL_PROGRAM_FILES : "";
+        EXPECT_EQ(
+            (Lines{t + closed, "Demo" + closed, "docs" + closed, "Logs" + closed, "Demo Group"}),
+            made);
     }
 }
 
