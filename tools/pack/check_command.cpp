@@ -29,7 +29,8 @@ static const char Help[] =
     "%s"
     "\n"
     "Exit code 0 when the script parses without errors, 1 when it does not (or has\n"
-    "warnings, with --werror).\n";
+    "warnings, with --werror), and when a package does not match the seal that\n"
+    "build wrote into its image (damaged or cut short).\n";
 
 // The package's script, diagnosed; its archive's names too when the archive
 // starts where the installer looks first.

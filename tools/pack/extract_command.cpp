@@ -21,7 +21,8 @@ static const char Help[] =
     "(default: the current folder), made when missing.\n"
     "Exit code 0 when every entry was extracted and its CRC matched; 2 when some\n"
     "entries failed (passed over, not creatable, CRC mismatch), with their count on\n"
-    "stderr; 1 on a fatal error, with the installer's own message on stderr.\n";
+    "stderr; 1 on a fatal error, with the installer's own message on stderr, and\n"
+    "when the package does not match the seal that build wrote (damaged or cut).\n";
 
 static int EntryCount;
 

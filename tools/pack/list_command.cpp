@@ -14,7 +14,8 @@ static const char Help[] =
     "Lists the entries of an installer package's archive, one line each: method,\n"
     "original and compressed size, CRC-32, host OS, file type (0 binary, 1 text)\n"
     "and name; entries that the installer passes over are marked [unsupported].\n"
-    "Exit code 0; on a damaged archive 1, with the installer's own message on stderr.\n";
+    "Exit code 0; on a damaged archive 1, with the installer's own message on stderr;\n"
+    "1 too when the package does not match the seal that build wrote.\n";
 
 static void PrintEntry(const ArchiveEntry* e, EntryStatus status, void*) {
     printf("%6u  %10ld  %10ld  %08x  %6u  %4d  %s%s\n", e->method, (long)e->originalSize,
