@@ -1,8 +1,9 @@
 # Pads the linked image to the package offset (the loader ignores trailing
 # bytes), marks an image without relocations as movable when it may move, and
-# sets its CheckSum; fails, naming the size, when the image does not fit. A stub that does not fit leaves no
-# padded file behind, so the next build tries again. With PAD=OFF (the
-# uninstaller, which carries no package) the image is only held to its budget.
+# sets its CheckSum; fails, naming the size, when the image does not fit. A
+# stub that does not fit leaves no padded file behind, so the next build tries
+# again. With PAD=OFF (the uninstaller, which carries no package) the image is
+# not padded, only held to its budget.
 get_filename_component(name "${OUT}" NAME)
 file(REMOVE "${OUT}" "${OUT}.size")
 file(SIZE "${IMAGE}" image_size)

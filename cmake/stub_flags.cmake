@@ -1,7 +1,7 @@
 # Size discipline for the installer stub: no C runtime start-up, no exceptions,
-# no unwind tables, unused sections dropped, msvcrt.dll imported. The stub is
-# optimised as one program at link time, which inlines across files the many functions
-# with one caller (some 2.3 KB less code for i686, 2.9 KB for x86-64).
+# no unwind tables, unused sections dropped, msvcrt.dll imported. Each program
+# is optimised as one at link time, which inlines across files the many
+# functions with one caller (some 2.3 KB less code for i686, 2.9 KB for x86-64).
 #
 # Code generation, given at compile and at link time alike (with LTO the code
 # is generated at link time): -Oz; no jump threading; loops not turned into

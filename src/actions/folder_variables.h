@@ -29,13 +29,13 @@ struct FolderVariables {
 extern FolderVariables folderVariables;
 
 // Reads the folders from the registry and the system and sets rootDir and
+// targetDir from the script's RootDirectory and TargetDirectory.
+void LoadFolderVariables(void);
+
 // 1 when path names the target folder or lies inside it. Letters match in
 // either case, as Windows matches them (ASCII; other bytes match by bit 5 too,
 // which can only close a folder more).
 int IsInTarget(const char* path);
-
-// targetDir from the script's RootDirectory and TargetDirectory.
-void LoadFolderVariables(void);
 
 // Expands the % variables of text into the one shared result buffer, which
 // the next call overwrites. Longer results are cut at 4095 characters.

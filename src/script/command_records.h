@@ -32,7 +32,7 @@ struct CommandRecord {
 
 struct CommandList {
     CommandRecord* head;
-    CommandRecord** tail; // the next field of the last record, or &head
+    CommandRecord** tail; // the next field of the last record, or &head (0 before any reset)
 };
 
 // The parsed script of this run.
