@@ -60,7 +60,7 @@ int HasDrive(const char* path) {
 // missing. A path without a drive is not made: relative to an unknown current
 // directory it would land anywhere. The walk stops at a level that can be
 // neither entered nor made, so that nothing lands in the level above.
-__attribute__((noinline)) int MakeDirectoryPath(const char* path, LevelMade made, int closed) {
+int MakeDirectoryPath(const char* path, LevelMade made, int closed) {
     char saved[PLATFORM_MAX_PATH];
     char level[PLATFORM_MAX_PATH];
     size_t length = strlen(path);
