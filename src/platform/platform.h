@@ -96,7 +96,7 @@ int PlatformIsElevated(void);
 #define PLATFORM_SDDL_ADMINISTRATORS_ONLY "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
 // As Program Files is: Administrators and SYSTEM full control, Users read and
 // execute (0x1200a9), passed on inside, nothing taken from the parent folder.
-#define PLATFORM_SDDL_PROGRAM_FILES "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+#define PLATFORM_SDDL_PROGRAM_FILES PLATFORM_SDDL_ADMINISTRATORS_ONLY "(A;OICI;0x1200a9;;;BU)"
 
 // Lists the plain files of one folder, calling back with each name; folders
 // are left out. Used to clear the installer's own extraction folder.
