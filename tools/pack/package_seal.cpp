@@ -32,6 +32,15 @@ size_t ChecksumOffset(const std::string& image) {
     return header + ChecksumField;
 }
 
+// The CheckSum's sum of 16-bit little-endian words, over bytes that lie at
+// offset at of the file, the 4 bytes of the field left out. Carries are
+// folded in at the end, which gives what folding at every word does.
+uint64_t AddWords(uint64_t sum, const char* bytes, size_t count, uint64_t at, size_t field) {
+    for (size_t i = 0; i < count; i++, at++)
+        if (at - field >= 4) sum += (uint64_t)(uint8_t)bytes[i] << (8 * (at & 1));
+    return sum;
+}
+
 std::string ReadImage(FILE* file, std::string* image) {
     image->assign(PackageDataOffset, '\0');
     if (fseek(file, 0, SEEK_SET) != 0 ||
@@ -52,33 +61,19 @@ size_t FindSeal(const std::string& image) {
     return at;
 }
 
-uint32_t PeChecksum(FILE* file) {
-    std::string image;
-    if (!ReadImage(file, &image).empty()) return 0;
-    size_t field = ChecksumOffset(image);
-    if (field == 0 || fseek(file, 0, SEEK_SET) != 0) return 0;
-    // Folding the carries at the end gives what folding at every word does.
-    uint64_t sum = 0, position = 0;
-    std::vector<uint8_t> block(1 << 16);
-    size_t got;
-    while ((got = fread(block.data(), 1, block.size(), file)) > 0)
-        for (size_t i = 0; i < got; i++, position++)
-            if (position - field >= 4) sum += (uint64_t)block[i] << (8 * (position & 1));
-    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-    return (uint32_t)(sum + position);
-}
-
 std::string SealInstaller(const std::string& path, bool* sealed) {
     FILE* file = fopen(path.c_str(), "r+b");
     if (!file) return "cannot write " + path;
     std::string image, problem = ReadImage(file, &image);
+    // One pass over the package gives its CRC and its part of the CheckSum.
     uint32_t crc = CrcStart;
-    uint64_t length = 0;
+    uint64_t length = 0, sum = 0;
     std::vector<char> block(1 << 16);
     size_t got;
     BuildCrcTable();
     while (problem.empty() && (got = fread(block.data(), 1, block.size(), file)) > 0) {
         crc = UpdateCrc(crc, block.data(), got);
+        sum = AddWords(sum, block.data(), got, PackageDataOffset + length, 0);
         length += got;
     }
     if (problem.empty() && ferror(file)) problem = "cannot read " + path;
@@ -89,14 +84,15 @@ std::string SealInstaller(const std::string& path, bool* sealed) {
         PutU32(&image, seal + offsetof(PackageSeal, packageLength), (uint32_t)length);
         PutU32(&image, seal + offsetof(PackageSeal, packageCrc), crc ^ CrcStart);
     }
-    // The CheckSum covers the seal: it is taken once the seal is in the file.
-    for (int pass = 0; pass < 2 && problem.empty(); pass++) {
-        size_t field = ChecksumOffset(image);
-        if (pass == 1 && field) PutU32(&image, field, PeChecksum(file));
-        if (fseek(file, 0, SEEK_SET) != 0 ||
-            fwrite(image.data(), 1, image.size(), file) != image.size() || fflush(file) != 0)
-            problem = "cannot write " + path;
+    // The CheckSum covers the seal.
+    if (size_t field = ChecksumOffset(image)) {
+        sum = AddWords(sum, image.data(), image.size(), 0, field);
+        while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+        PutU32(&image, field, (uint32_t)(sum + PackageDataOffset + length));
     }
+    if (problem.empty() && (fseek(file, 0, SEEK_SET) != 0 ||
+                            fwrite(image.data(), 1, image.size(), file) != image.size()))
+        problem = "cannot write " + path;
     if (fclose(file) != 0 && problem.empty()) problem = "cannot write " + path;
     return problem;
 }

@@ -11,14 +11,11 @@
 // stub of another make, or a placeholder).
 size_t FindSeal(const std::string& image);
 
-// The image's CheckSum field as the loader computes it: 16-bit words summed
-// with their carries folded in, the field itself skipped, the length added.
-// Files without a PE header give 0.
-uint32_t PeChecksum(FILE* file);
-
 // Writes the package's length and CRC-32 into the seal of the installer at
-// path, then the CheckSum over the whole file. *sealed tells whether the image
-// had a seal to fill.
+// path, then the image's CheckSum over the whole file as the loader computes
+// it (16-bit words summed with their carries folded in, the field itself
+// skipped, the length added), when it has a PE header. *sealed tells whether
+// the image had a seal to fill.
 std::string SealInstaller(const std::string& path, bool* sealed);
 
 // Checks the package against its seal with the installer's own code: empty
