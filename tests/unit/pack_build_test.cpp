@@ -267,7 +267,7 @@ TEST_F(PackBuild, SealsThePackageSoThatAnyChangeIsRefused) {
         FindSeal(sealed.substr(0, PackageDataOffset)) + offsetof(PackageSeal, packageLength);
     ASSERT_EQ(sealed.size() - PackageDataOffset, ReadLe(sealed, length, 4));
     for (size_t at = length; at < sealed.size();
-         at = at == length + 7 ? PackageDataOffset : at + 1) {
+         at = at == length + 7 ? (size_t)PackageDataOffset : at + 1) {
         std::string flipped = sealed;
         flipped[at] ^= 0x20;
         Write("flipped.exe", flipped);
