@@ -68,9 +68,9 @@ def make_package(options, folder, files, script, method=None, *switches):
 def rebased(data, delta):
     """The image moved up by delta as the loader moves it: its relocations applied
     and its preferred address changed, where Wine then keeps it."""
-    out, image, width = bytearray(data), Image(data), 8 if Image(data).wide else 4
-    base_at = struct.unpack_from("<I", data, 0x3C)[0] + 24 + (24 if image.wide else 28)
-    for at in [base_at] + [image.offset(rva) for rva in relocations(data)]:
+    out, image = bytearray(data), Image(data)
+    width, base_at = (8, 48) if image.wide else (4, 52)  # ImageBase, behind the PE signature
+    for at in [image.pe + base_at] + [image.offset(rva) for rva in relocations(data)]:
         value = int.from_bytes(out[at:at + width], "little") + delta
         out[at:at + width] = value.to_bytes(width, "little")
     return bytes(out)

@@ -57,7 +57,7 @@ def relocations(data):
 class Image:
     def __init__(self, data):
         self.data = data
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        self.pe = pe = struct.unpack_from("<I", data, 0x3C)[0]
         assert data[pe:pe + 4] == b"PE\0\0", "no PE signature"
         self.machine, sections, _, _, _, optional_size, self.characteristics = \
             struct.unpack_from("<HHIIIHH", data, pe + 4)
