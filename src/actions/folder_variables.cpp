@@ -2,6 +2,7 @@
 #include "actions/folder_variables.h"
 
 #include "actions/system_operations.h"
+#include "platform/format_text.h"
 #include "platform/platform.h"
 #include "script/command_names.h"
 #include "script/command_records.h"
@@ -45,7 +46,7 @@ static void ReadSystemFolder(uint32_t (*get)(char*, uint32_t), char* folder) {
 }
 
 void LoadFolderVariables(void) {
-    static const char ShellFolders[] =
+    BYTE_ALIGNED static const char ShellFolders[] =
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     FolderVariables* f = &folderVariables;
     ReadRegistryString(2, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",

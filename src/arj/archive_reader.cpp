@@ -42,7 +42,7 @@ static int SameLetters(const char* a, const char* b, size_t length) {
 
 // COM and LPT take the superscript digits of the ANSI code page too.
 int IsDeviceName(const char* name, size_t length) {
-    static const char Devices[] = "CON PRN AUX NUL ";
+    BYTE_ALIGNED static const char Devices[] = "CON PRN AUX NUL ";
     while (length > 0 && name[length - 1] == ' ') length--;
     if (length == 3) {
         for (const char* d = Devices; *d; d += 4)

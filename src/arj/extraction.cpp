@@ -9,18 +9,28 @@
 
 #include <stdlib.h>
 
-const char CantOpenMessage[] = "Can't open %s";
-const char NotAnArchiveMessage[] = "%s is not an ARJ archive";
-const char InvalidCommentMessage[] = "Invalid comment header";
-const char BadHeaderMessage[] = "Bad header";
-const char HeaderCrcMessage[] = "Header CRC error!";
-const char ReadFailedMessage[] = "Can't read file or unexpected end of file";
-const char WriteFailedMessage[] = "Can't write file. Disk full?";
-const char OutOfMemoryMessage[] = "Out of memory";
-const char BadHuffmanCodeMessage[] = "Bad Huffman code";
+BYTE_ALIGNED const char CantOpenMessage[] = "Can't open %s";
+BYTE_ALIGNED const char NotAnArchiveMessage[] = "%s is not an ARJ archive";
+BYTE_ALIGNED const char InvalidCommentMessage[] = "Invalid comment header";
+BYTE_ALIGNED const char BadHeaderMessage[] = "Bad header";
+BYTE_ALIGNED const char HeaderCrcMessage[] = "Header CRC error!";
+BYTE_ALIGNED const char ReadFailedMessage[] = "Can't read file or unexpected end of file";
+BYTE_ALIGNED const char WriteFailedMessage[] = "Can't write file. Disk full?";
+BYTE_ALIGNED const char OutOfMemoryMessage[] = "Out of memory";
+BYTE_ALIGNED const char BadHuffmanCodeMessage[] = "Bad Huffman code";
+
+// The stub's code never uses the SSE registers that Windows x64 has callers
+// keep, so no jump can change them and the x86-64 stub need not save them
+// around the catch (150 bytes).
+#if defined(VANTOREL_STUB) && defined(__x86_64__)
+#define KEEPS_NO_SSE_REGISTERS __attribute__((target("general-regs-only")))
+#else
+#define KEEPS_NO_SSE_REGISTERS
+#endif
 
 // Kept out of line, so that no caller's registers have to survive the jump.
-__attribute__((noinline)) StepResult RunStep(Extraction* x, ExtractionStep step) {
+__attribute__((noinline)) KEEPS_NO_SSE_REGISTERS StepResult RunStep(Extraction* x,
+                                                                    ExtractionStep step) {
     if (__builtin_setjmp(x->jump)) return x->message[0] ? StepFatal : StepEntryDamaged;
     step(x);
     return StepDone;

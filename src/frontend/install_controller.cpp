@@ -23,10 +23,11 @@ enum {
     ExitIncomplete = 2, // installed, but some entries or steps failed
 };
 
-static const char AboutText[] = "Vantorel v1.0\t\t\t\t\n\n"
-                                "A small self-extracting installer for Windows.\n"
-                                "Made by the Vantorel developers.\n"
-                                "Questions and reports: see the README that came with it.";
+BYTE_ALIGNED static const char AboutText[] =
+    "Vantorel v1.0\t\t\t\t\n\n"
+    "A small self-extracting installer for Windows.\n"
+    "Made by the Vantorel developers.\n"
+    "Questions and reports: see the README that came with it.";
 
 struct InstallController {
     int32_t numFiles;

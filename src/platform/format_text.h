@@ -4,4 +4,8 @@
 
 #include <stddef.h>
 
+// For texts: the x86-64 ABI pads arrays of 16 bytes and more to 16-byte
+// boundaries, which texts read byte by byte do not need.
+#define BYTE_ALIGNED __attribute__((aligned(1)))
+
 void FormatText(char* buffer, size_t size, const char* format, ...);

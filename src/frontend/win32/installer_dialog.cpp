@@ -4,6 +4,7 @@
 // operations then act on no window and do nothing, and the message boxes go
 // through the platform, which answers them without showing anything.
 #include "frontend/install_controller.h"
+#include "platform/format_text.h"
 #include "platform/installer_ui.h"
 #include "platform/platform.h"
 
@@ -145,7 +146,7 @@ int UiBrowseForFolder(const char* title, char* buffer) {
         LPITEMIDLIST item = SHBrowseForFolderA(&info);
         if (item) {
             if (SHGetPathFromIDListA(item, path) && path[0]) {
-                lstrcpynA(buffer, path, UiTextSize);
+                FormatText(buffer, UiTextSize, "%s", path);
                 chosen = 1;
             }
             allocator->Free(item);

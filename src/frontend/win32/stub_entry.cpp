@@ -8,6 +8,7 @@
 #include "platform/win32/platform_win32.h"
 
 extern "C" __attribute__((externally_visible)) void StubEntry(void) {
+    PlatformBecomeDpiAware();
     PlatformRestrictDllSearch();
     PlatformExit(RunInstaller(PlatformArguments()));
 }

@@ -1,9 +1,11 @@
 // platform_win32.cpp: platform.h on Windows, each function forwarded to its Win32 call.
+#include "platform/format_text.h"
 #include "platform/platform.h"
 #include "platform/win32/platform_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
+#include <string.h>
 #include <sddl.h>
 #include <shlobj.h>
 #include <io.h>
@@ -19,9 +21,14 @@ static int silentMode;
 // DLLs load later by name (delay-loaded imports among them, which Wine resolves
 // through the program's folder whatever the search) are loaded here from the
 // system folder by full path: a later load by name finds them loaded.
+void PlatformBecomeDpiAware(void) {
+    SetProcessDPIAware();
+}
+
 void PlatformRestrictDllSearch(void) {
-    static const char later[] = "uxtheme\0userenv\0propsys\0dwmapi\0cryptbase\0apphelp\0"
-                                "oleacc\0ntmarta\0version\0msimg32\0winmm\0";
+    BYTE_ALIGNED static const char later[] =
+        "uxtheme\0userenv\0propsys\0dwmapi\0cryptbase\0apphelp\0"
+        "oleacc\0ntmarta\0version\0msimg32\0winmm\0";
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
     SetDefaultDllDirectoriesCall restrict = (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(
         GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
@@ -30,8 +37,8 @@ void PlatformRestrictDllSearch(void) {
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (!length || length >= MAX_PATH) return;
     path[length++] = '\\';
-    for (const char* name = later; *name; name += lstrlenA(name) + 1) {
-        lstrcpyA(path + length, name);
+    for (const char* name = later; *name; name += strlen(name) + 1) {
+        strcpy(path + length, name);
         LoadLibraryA(path);
     }
 }
@@ -165,10 +172,10 @@ int PlatformIsElevated(void) {
 void PlatformListFiles(const char* folder, PlatformFileVisitor visit) {
     // A folder too long for the pattern is not listed rather than listed cut.
     char pattern[MAX_PATH];
-    int length = lstrlenA(folder);
+    int length = (int)strlen(folder);
     if (length + 2 >= MAX_PATH) return;
-    lstrcpyA(pattern, folder);
-    lstrcpyA(pattern + length, length && folder[length - 1] == '\\' ? "*" : "\\*");
+    strcpy(pattern, folder);
+    strcpy(pattern + length, length && folder[length - 1] == '\\' ? "*" : "\\*");
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;

@@ -5,6 +5,7 @@
 #include "uninstall/uninstaller.h"
 
 extern "C" __attribute__((externally_visible)) void UninstallEntry(void) {
+    PlatformBecomeDpiAware();
     PlatformRestrictDllSearch();
     PlatformExit(RunUninstaller(PlatformArguments()));
 }
