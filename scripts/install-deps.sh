@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
+    liblzma-dev pkg-config                    # vantorel-pack's LZMA encoder
     clang libclang-rt-14-dev                  # fuzzers and sanitizers
     g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the installer stubs
     wine wine64 wine32:i386                   # end-to-end tests (both stubs) and the demo
@@ -12,7 +13,7 @@ packages=(
     xvfb xdotool imagemagick x11-utils        # the dialog under a virtual display
     liblnk-utils                              # reading shortcuts back
     osslsigncode openssl                      # the signed-installer test
-    hyperfine                                 # benchmarks
+    hyperfine nsis                            # benchmarks (makensis: the peer compared)
     dpkg-dev                                  # cpack -G DEB (dpkg-shlibdeps)
 )
 

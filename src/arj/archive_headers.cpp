@@ -4,37 +4,47 @@
 
 #include "arj/crc32.h"
 #include "arj/extraction.h"
+#include "arj/lzma_decoder.h"
 #include "platform/platform.h"
 #include "script/package_layout.h"
 
+#include <stddef.h>
 #include <string.h>
 
-static int ReadByteOrFail(Extraction* x) {
-    int c = getc(x->archive);
-    if (c == EOF) FailExtraction(x, ReadFailedMessage, "");
-    return c;
+size_t ReadInput(Extraction* x, unsigned char* buffer, size_t count) {
+    if (!x->lzma) return fread(buffer, 1, count, x->archive);
+    ReadLzmaBlock(x, buffer, count);
+    return count;
+}
+
+static void SkipInput(Extraction* x, uint32_t count) {
+    if (x->lzma)
+        ReadLzmaBlock(x, 0, count);
+    else if (fseek(x->archive, (long)count, SEEK_CUR) != 0)
+        FailExtraction(x, ReadFailedMessage, "");
+}
+
+// A little-endian number of 1 to 4 bytes.
+static uint32_t ReadNumber(Extraction* x, size_t bytes) {
+    uint32_t value = 0;
+    if (ReadInput(x, (unsigned char*)&value, bytes) != bytes)
+        FailExtraction(x, ReadFailedMessage, "");
+    return value;
 }
 
 static unsigned ReadWord(Extraction* x) {
-    unsigned low = ReadByteOrFail(x);
-    return low | ReadByteOrFail(x) << 8;
+    return ReadNumber(x, 2);
 }
 
 static uint32_t ReadLong(Extraction* x) {
-    uint32_t low = ReadWord(x);
-    return low | (uint32_t)ReadWord(x) << 16;
-}
-
-static uint32_t HeaderLong(const Extraction* x, int at) {
-    const unsigned char* p = x->header + at;
-    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
+    return ReadNumber(x, 4);
 }
 
 // Reads the basic header of size n and its CRC; 1 when they match. Fewer
 // bytes at the end of the file are no error here: the CRC read behind them
 // fails instead.
 static int ReadBasicHeader(Extraction* x, unsigned n) {
-    size_t got = fread(x->header, 1, n, x->archive);
+    size_t got = ReadInput(x, x->header, n);
     uint32_t crc = Crc32(x->header, got);
     return ReadLong(x) == crc;
 }
@@ -56,10 +66,10 @@ static long FindArchiveStart(Extraction* x) {
     for (;;) {
         fseek(x->archive, pos, SEEK_SET);
         // c is always the byte at pos; in 60 60 EA the id starts at the second.
-        int c = ReadByteOrFail(x);
+        int c = ReadNumber(x, 1);
         while (pos < limit) {
             int was = c;
-            c = ReadByteOrFail(x);
+            c = ReadNumber(x, 1);
             if ((unsigned)(was | c << 8) == ArjHeaderId) break;
             pos++;
         }
@@ -90,17 +100,10 @@ static void FillEntry(Extraction* x, unsigned n) {
     const unsigned char* h = x->header;
     if (n < BasicFixedSize) memset(x->header + n, 0, BasicFixedSize - n);
     ArchiveEntry* e = &x->entry;
-    e->firstHeaderSize = h[FirstHeaderSizeField];
-    e->archiverVersion = h[ArchiverVersionField];
-    e->minVersion = h[MinVersionField];
-    e->hostOs = h[HostOsField];
-    e->flags = h[FlagsField];
-    e->method = h[MethodField];
-    e->fileType = h[FileTypeField];
-    e->timeStamp = HeaderLong(x, TimeStampField);
-    e->compressedSize = (int32_t)HeaderLong(x, CompressedSizeField);
-    e->originalSize = (int32_t)HeaderLong(x, OriginalSizeField);
-    e->fileCrc = HeaderLong(x, FileCrcField);
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ &&
+                      offsetof(ArchiveEntry, fileCrc) == FileCrcField,
+                  "the entry's fields lie as in the header");
+    memcpy(e, h, FileCrcField + 4);
     // Sizes of 2 GB and more cannot lie inside the file (nor be skipped).
     x->remaining = e->compressedSize < 0 ? 0 : (uint32_t)e->compressedSize;
 
@@ -121,22 +124,25 @@ int ReadHeader(Extraction* x) {
     if (!ReadBasicHeader(x, n)) FailExtraction(x, HeaderCrcMessage, "");
     FillEntry(x, n);
     // Extended headers carry nothing we use; their CRCs go unchecked.
-    for (unsigned size = ReadWord(x); size != 0; size = ReadWord(x))
-        if (fseek(x->archive, (long)size + 4, SEEK_CUR) != 0)
-            FailExtraction(x, ReadFailedMessage, "");
+    for (unsigned size = ReadWord(x); size != 0; size = ReadWord(x)) SkipInput(x, size + 4);
     return 1;
 }
 
+// Within a block an entry's data is its bytes; outside, a block is an entry.
 int IsEntrySupported(const Extraction* x) {
     const ArchiveEntry* e = &x->entry;
-    return e->minVersion <= MaxMinVersion && !(e->flags & GarbledFlag) && e->method <= MaxMethod &&
-           !(e->method == 4 && e->archiverVersion == FirstArchiverVersion) &&
+    int method = e->method;
+    int known = x->lzma ? (method == LzmaMethod || method == LzmaX86Method) &&
+                              e->compressedSize == e->originalSize
+                        : method <= MaxMethod || method == LzmaMethod;
+    return known && e->minVersion <= MaxMinVersion && !(e->flags & GarbledFlag) &&
+           !(method == 4 && e->archiverVersion == FirstArchiverVersion) &&
            (e->fileType == BinaryFile || e->fileType == TextFile) && e->compressedSize >= 0 &&
            e->originalSize >= 0;
 }
 
 void SkipEntryData(Extraction* x) {
-    if (x->entry.compressedSize < 0 || fseek(x->archive, (long)x->remaining, SEEK_CUR) != 0)
-        FailExtraction(x, ReadFailedMessage, "");
+    if (x->entry.compressedSize < 0) FailExtraction(x, ReadFailedMessage, "");
+    SkipInput(x, x->remaining);
     x->remaining = 0;
 }

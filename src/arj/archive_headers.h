@@ -4,6 +4,13 @@
 
 struct Extraction;
 
+#include <stddef.h>
+
+// Headers and stored data come from the open solid block, else from the
+// file: reads count bytes into buffer and gives how many it read, fewer only
+// at the file's end.
+size_t ReadInput(Extraction* x, unsigned char* buffer, size_t count);
+
 // Opens the named file into the extraction, finds the archive behind the
 // package's script and reads its main header.
 void OpenArchive(Extraction* x, const char* name);

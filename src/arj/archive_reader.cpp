@@ -9,10 +9,12 @@
 #include "arj/archive_reader.h"
 
 #include "arj/archive_headers.h"
+#include "arj/branch_converter.h"
 #include "arj/crc32.h"
 #include "arj/decode_method4.h"
 #include "arj/decode_methods1to3.h"
 #include "arj/entry_output.h"
+#include "arj/lzma_decoder.h"
 #include "platform/format_text.h"
 #include "platform/platform.h"
 
@@ -99,16 +101,27 @@ static time_t EntryTime(const ArchiveEntry* e) {
 }
 
 // Copies the stored data through one buffer, reading at positions aligned
-// to the chunk size after a first, shorter chunk.
+// to the chunk size after a first, shorter chunk. In a solid block, it
+// converts branches back when the entry's method asks: an operand may lie
+// across two reads, so the bytes not yet converted move to the front.
 static void CopyStored(Extraction* x) {
-    long position = ftell(x->archive);
-    uint32_t chunk = CopyChunk - (uint32_t)(position % CopyChunk);
-    while (x->remaining > 0) {
-        if (chunk > x->remaining) chunk = x->remaining;
-        if (fread(x->input, 1, chunk, x->archive) != chunk)
-            FailExtraction(x, ReadFailedMessage, "");
-        x->remaining -= chunk;
-        WriteDecoded(x, x->input, chunk);
+    uint32_t chunk = CopyChunk - (uint32_t)(ftell(x->archive) % CopyChunk);
+    uint32_t kept = 0, position = 0;
+    for (;;) {
+        uint32_t count = chunk - kept;
+        if (count > x->remaining) count = x->remaining;
+        if (ReadInput(x, x->input + kept, count) != count) FailExtraction(x, ReadFailedMessage, "");
+        x->remaining -= count;
+        count += kept;
+        uint32_t done = count;
+        if (x->entry.method == LzmaX86Method)
+            done = (uint32_t)ConvertBranches(x->input, count, position, ConvertToDistances);
+        if (x->remaining == 0) done = count;
+        WriteDecoded(x, x->input, done);
+        if (x->remaining == 0) return;
+        kept = count - done;
+        memmove(x->input, x->input + done, kept);
+        position += done;
         chunk = CopyChunk;
     }
 }
@@ -118,7 +131,7 @@ static void CopyStored(Extraction* x) {
 // it begins.
 static void DecodeEntry(Extraction* x) {
     x->crc = CrcStart;
-    if (x->entry.method == StoredMethod)
+    if (x->lzma || x->entry.method == StoredMethod)
         CopyStored(x);
     else if (x->entry.method == 4)
         DecodeMethod4(x);
@@ -138,8 +151,19 @@ static void OpenStep(Extraction* x) {
     OpenArchive(x, x->archiveName);
 }
 
+// Enters each solid block as its entry comes, and leaves it at its end.
 static void NextHeaderStep(Extraction* x) {
-    x->archiveEnded = !ReadHeader(x);
+    for (;;) {
+        if (ReadHeader(x)) {
+            if (x->lzma || x->entry.method != LzmaMethod || !IsEntrySupported(x)) return;
+            OpenLzmaBlock(x);
+        } else {
+            x->archiveEnded = !x->lzma;
+            if (x->archiveEnded) return;
+            CloseLzmaBlock(x);
+            SkipEntryData(x); // what the stream did not need, such as its end marker
+        }
+    }
 }
 
 // Handles the entry whose header was just read; gives its status, or -1
@@ -197,6 +221,7 @@ int ReadArchive(const char* name, ArchiveMode mode, EntryVisitor visit, void* co
         if (status > EntryDone) failed++;
         if (status >= 0 && visit) visit(&x->entry, (EntryStatus)status, context);
     }
+    CloseLzmaBlock(x);
     if (x->archive) fclose(x->archive);
     FormatText(message, MessageSize, "%s", x->message);
     free(x);

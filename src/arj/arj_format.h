@@ -46,6 +46,15 @@ enum {
     MaxEntrySize = 0x7FFFFFFF, // sizes with the top bit set are not read
 };
 
+// Our own method, which the archiver lacks: a solid LZMA block (see
+// lzma_decoder.h). ARJ itself uses 0 to 4, and 8 and 9 for entries without data.
+enum {
+    LzmaMethod = 14,     // the block; within it, a file's bytes as they are
+    LzmaX86Method = 15,  // within a block, a file whose x86 branches were converted
+    LzmaProperties = 93, // literal context bits 3, literal position bits 0, position bits 2
+    MaxDictionarySize = 1 << 26,
+};
+
 // The compressed formats: LZ77 over one window, matches of 3 to 256 bytes.
 enum {
     WindowSize = 26624, // how far back a match can reach

@@ -18,6 +18,7 @@ BYTE_ALIGNED const char ReadFailedMessage[] = "Can't read file or unexpected end
 BYTE_ALIGNED const char WriteFailedMessage[] = "Can't write file. Disk full?";
 BYTE_ALIGNED const char OutOfMemoryMessage[] = "Out of memory";
 BYTE_ALIGNED const char BadHuffmanCodeMessage[] = "Bad Huffman code";
+BYTE_ALIGNED const char BadLzmaDataMessage[] = "Bad LZMA data";
 
 // The stub's code never uses the SSE registers that Windows x64 has callers
 // keep, so no jump can change them and the x86-64 stub need not save them

@@ -18,15 +18,17 @@ enum {
 };
 
 // The header last read (the main header's values are overwritten by the
-// first entry's).
+// first entry's). Its first fields lie as in the basic header, which is
+// copied over them.
 struct ArchiveEntry {
     uint8_t firstHeaderSize;
     uint8_t archiverVersion;
     uint8_t minVersion;
     uint8_t hostOs;
     uint8_t flags;
-    uint16_t method;
-    int fileType;
+    uint8_t method;
+    uint8_t fileType;
+    uint8_t reserved;
     uint32_t timeStamp; // from Unix seconds since 1970, else MS-DOS date and time
     int32_t compressedSize;
     int32_t originalSize;
@@ -71,6 +73,7 @@ struct Extraction {
     const unsigned char* next; // in input: read, not yet taken by the bit input
     const unsigned char* end;
     unsigned char* window;
+    struct LzmaDecoder* lzma; // the open solid block, whose stream headers and data come from
     unsigned char header[MaxBasicHeaderSize];
     unsigned char input[InputBufferSize]; // compressed bytes, or stored ones
     BlockCodes codes;
@@ -97,6 +100,7 @@ extern const char ReadFailedMessage[];     // "Can't read file or unexpected end
 extern const char WriteFailedMessage[];    // "Can't write file. Disk full?"
 extern const char OutOfMemoryMessage[];    // "Out of memory"
 extern const char BadHuffmanCodeMessage[]; // "Bad Huffman code"
+extern const char BadLzmaDataMessage[];    // "Bad LZMA data"
 
 typedef void (*ExtractionStep)(Extraction* x);
 

@@ -197,13 +197,15 @@ def step_dialog(options):
         raise Skipped("Xvfb or xdotool missing")
     folder = fresh_folder(options, "dialog")
     uninstaller(options)
-    # This package's archive is the one vantorel-pack writes itself from files,
-    # compressed by its own encoder.
+    # This package's archive is the one vantorel-pack writes itself from files
+    # with its own ARJ encoder (method 1); the other steps' is the default LZMA
+    # block.
     package = make_package(options, folder, {"app.txt": APP_TEXT},
                            r'Title ("Vantorel Demo 1.0"); NumFiles (2); RootDirectory ("\Dialog Test");'
                            r' TargetDirectory ("%p%r"); MakeDirectory ("%t\docs"); Ask ("Copy the '
                            r'application?"); MoveFile ("app.txt", "%t\app.txt"); EndAsk ();'
-                           r' MoveFile ("uninstall.exe", "%t\uninstall.exe");', None, "--uninstaller")
+                           r' MoveFile ("uninstall.exe", "%t\uninstall.exe");', None, "--uninstaller",
+                           "-m", "1")
     expect_equal(b"1", pack(options, "list", package).split()[7], "our encoder's method")
     plant(options, folder)
 
@@ -331,6 +333,22 @@ def step_failures(options):
         log = read(os.path.join(target, "install.log")).decode()
         check("b.bin" in log and "a.bin" not in log and "missing" not in log,
               f"undo records only for installed files: {log}")
+
+        # The default solid LZMA block with a byte of its stream changed,
+        # unsealed: the run stops (1) or counts the entry (2), unless the byte
+        # was not needed; what it installs is whole.
+        files = {"a.bin": b"good file " * 100, "b.bin": b"second file"}
+        solid = unseal(read(make_package(options, fresh_folder(options, "lzma"), files, script)))
+        name = b"lzma-solid-block"
+        stream_at = solid.index(name) + len(name) + 8 + 5  # NULs, CRC, extended size; properties
+        codes = []
+        for at in (stream_at, stream_at + 12, stream_at + 30):  # the first is always 0
+            code, target = run(solid[:at] + bytes([solid[at] ^ 0x20]) + solid[at + 1:], f"lzma{at}")
+            codes.append(code)
+            for file, data in files.items():
+                path = os.path.join(target, file)
+                check(not os.path.exists(path) or read(path) == data, f"{file} installed damaged")
+        check(set(codes) <= {0, 1, 2} and codes[0] == 1, f"exit codes {codes} of damaged streams")
 
         # A damaged header or an archive cut short ends the run with exit code
         # 1 before the script runs, leaving the temporary folder as it was.

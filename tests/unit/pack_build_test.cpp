@@ -90,7 +90,7 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         {stub + s + "'" + Path("conout$.log") + "'", "Windows reserves the name CONOUT$ for a"},
         {stub + s + Path("missing.bin"), "cannot read"},
         {stub + "--frob" + s + Path("A.TXT"), "unknown option --frob"},
-        {"-m 3" + s + Path("A.TXT"), "-m takes 0, 1 or 4"},
+        {"-m 3" + s + Path("A.TXT"), "-m takes lzma, 0, 1 or 4"},
         {"-l 10" + s + Path("A.TXT"), "-l takes a level from 1 to 9"},
         {"-j 0" + s + Path("A.TXT"), "-j takes a number of jobs"},
         {stub + Path("long.txt") + files, "past offset 500000"},
@@ -178,7 +178,8 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
     struct {
         std::string options;
         uint32_t method; // of files that shrink
-    } runs[] = {{"", 1}, {" -j 1", 1}, {" -j 3 -l 1", 1}, {" -m 4", 4}, {" -m 0", 0}};
+    } runs[] = {
+        {" -m 1", 1}, {" -m 1 -j 1", 1}, {" -m 1 -j 3 -l 1", 1}, {" -m 4", 4}, {" -m 0", 0}};
     for (const auto& r : runs) {
         SCOPED_TRACE(r.options);
         ASSERT_EQ((PackRun{0, "--stderr--"}),
@@ -186,7 +187,7 @@ TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {
             << "quiet when stderr is no terminal";
         std::string package = Read("setup.exe");
         if (first.empty()) first = package;
-        EXPECT_TRUE(r.options != " -j 1" || first == package) << "as with one per core";
+        EXPECT_TRUE(r.options != " -m 1 -j 1" || first == package) << "as with one per core";
         size_t end, archiveAt = PackageDataOffset + 8 + script.size();
         std::string archive = package.substr(archiveAt);
         EXPECT_TRUE(MakePackage(PlaceholderStub(), script, archive) == Unsealed(package))

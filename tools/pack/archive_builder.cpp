@@ -14,6 +14,7 @@
 #include "arj/arj_format.h"
 #include "arj/crc32.h"
 #include "tools/pack/arj_writer.h"
+#include "tools/pack/lzma_block.h"
 #include "tools/pack/package_file.h"
 
 #include <string.h>
@@ -300,6 +301,93 @@ std::string WriteEntries(Build& build, FILE* out, uint64_t* written) {
     return "";
 }
 
+// Reads a file in chunks, gives each to use, and checks that it is still
+// the file the first pass saw when crc is given; sets its CRC otherwise.
+std::string ReadFile(const FileEntry& entry, uint32_t* crc, bool check,
+                     const std::function<bool(const uint8_t*, size_t)>& use) {
+    FILE* file = fopen(entry.input.path.c_str(), "rb");
+    if (!file) return "cannot read " + entry.input.path;
+    std::vector<uint8_t> chunk(ReadChunk);
+    uint32_t running = CrcStart;
+    uint64_t total = 0;
+    size_t got;
+    bool used = true;
+    while (used && (got = fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+        running = UpdateCrc(running, chunk.data(), got);
+        total += got;
+        used = use(chunk.data(), got);
+    }
+    bool readFailed = ferror(file) != 0;
+    fclose(file);
+    if (!used) return "cannot write the archive";
+    if (readFailed) return "cannot read " + entry.input.path;
+    if (total != entry.size || (check && (running ^ CrcStart) != *crc)) return Changed(entry);
+    *crc = running ^ CrcStart;
+    return "";
+}
+
+// The LZMA method: one solid block of every file. Each file is read twice,
+// for its CRC, which its header carries ahead of its bytes, and then into
+// the stream. The block's header goes in front once its sizes are known.
+std::string WriteSolidBlock(Build& build, FILE* out, uint64_t* written) {
+    uint32_t newest = 0;
+    uint64_t headerBytes = 0;
+    for (FileEntry& entry : build.entries) {
+        newest = std::max(newest, entry.timeStamp);
+        headerBytes += EntryHeader({entry.input.storedName, 0, 0, 0, 0, 0, 0}).size();
+    }
+    uint64_t streamSize = LzmaBlockWriter::StreamSize(headerBytes, build.totalSize);
+    if (streamSize > MaxEntrySize) return "the files are too large for one LZMA block (2 GB)";
+    EntryFields block = {LzmaBlockName, LzmaMethod, newest, 0, (uint32_t)streamSize, 0, 0100644};
+    long blockStart = ftell(out);
+    if (!Put(out, EntryHeader(block), written)) return "cannot write the archive";
+
+    LzmaBlockWriter writer(streamSize, [&](const uint8_t* bytes, size_t count) {
+        return fwrite(bytes, 1, count, out) == count;
+    });
+    Progress progress(build);
+    uint64_t original = 0;
+    for (size_t i = 0; i < build.entries.size(); i++) {
+        FileEntry& entry = build.entries[i];
+        bool program = false, first = true, changed = false;
+        std::string problem = ReadFile(entry, &entry.crc, false, [&](const uint8_t* b, size_t n) {
+            if (first) program = IsProgram(b, n);
+            first = false;
+            return true;
+        });
+        if (!problem.empty()) return problem;
+        EntryFields fields = {entry.input.storedName, 0,         entry.timeStamp, 0,
+                              (uint32_t)entry.size,   entry.crc, entry.mode};
+        if (!writer.BeginFile(fields, program)) return "cannot write the archive";
+        first = true;
+        problem = ReadFile(entry, &entry.crc, true, [&](const uint8_t* b, size_t n) {
+            changed = first && IsProgram(b, n) != program;
+            first = false;
+            build.bytesRead += n;
+            return !changed && writer.AddFileBytes(b, n);
+        });
+        if (changed) return Changed(entry);
+        if (!problem.empty()) return problem;
+        if (!writer.EndFile()) return "cannot write the archive";
+        original += entry.size;
+        progress.Show(i + 1, original, *written + writer.compressedSize, false);
+    }
+    if (!writer.Finish()) return "cannot write the archive";
+    progress.Show(build.entries.size(), original, *written + writer.compressedSize, true);
+    if (writer.decodedSize != streamSize) return "the LZMA block's length was miscounted";
+    if (writer.compressedSize > MaxEntrySize) return "the LZMA block is larger than 2 GB";
+    *written += writer.compressedSize;
+    block.compressedSize = (uint32_t)writer.compressedSize;
+    block.fileCrc = writer.decodedCrc;
+    long end = ftell(out);
+    std::string header = EntryHeader(block);
+    if (fseek(out, blockStart, SEEK_SET) != 0 ||
+        fwrite(header.data(), 1, header.size(), out) != header.size() ||
+        fseek(out, end, SEEK_SET) != 0)
+        return "cannot write the archive";
+    return "";
+}
+
 } // namespace
 
 std::string WritePackageOfFiles(FILE* out, const std::string& stub, const std::string& script,
@@ -324,11 +412,15 @@ std::string WritePackageOfFiles(FILE* out, const std::string& stub, const std::s
     uint64_t written = 0; // archive bytes
     if (!Put(out, MainHeader(archiveName, newest), &written)) return "cannot write the archive";
 
-    std::vector<std::thread> workers;
-    for (int i = 0; i < build.options.jobs; i++) workers.emplace_back(Work, std::ref(build));
-    problem = WriteEntries(build, out, &written);
-    build.stop = true;
-    for (std::thread& worker : workers) worker.join();
+    if (build.options.method == LzmaMethod) {
+        problem = build.entries.empty() ? "" : WriteSolidBlock(build, out, &written);
+    } else {
+        std::vector<std::thread> workers;
+        for (int i = 0; i < build.options.jobs; i++) workers.emplace_back(Work, std::ref(build));
+        problem = WriteEntries(build, out, &written);
+        build.stop = true;
+        for (std::thread& worker : workers) worker.join();
+    }
     if (!problem.empty()) return problem;
     if (!Put(out, EndHeader(), &written)) return "cannot write the archive";
 

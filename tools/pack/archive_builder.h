@@ -3,6 +3,7 @@
 // build.
 #pragma once
 
+#include "arj/arj_format.h"
 #include "tools/encode/arj_encoder.h"
 #include "tools/pack/arj_writer.h"
 
@@ -13,7 +14,9 @@
 #include <vector>
 
 struct ArchiveOptions {
-    int method = 1; // 0 stores every file; 1 or 4 compress, storing what would not shrink
+    // LzmaMethod: one solid block; 0 stores every file; 1 or 4 compress,
+    // storing what would not shrink.
+    int method = LzmaMethod;
     int level = DefaultLevel;
     int jobs = 0;          // files compressed at once; 0: one per processor
     bool progress = false; // a progress line on stderr

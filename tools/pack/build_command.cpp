@@ -43,10 +43,13 @@ static const char Help[] =
     "  --uninstaller  add uninstall.exe, found beside the stub, to the archive: the\n"
     "               script places it with MoveFile (\"uninstall.exe\", \"%%t\\uninstall.exe\");\n"
     "               and registers it under the Windows uninstall key\n"
-    "  -m METHOD    ARJ method for files: 1 (default; the smallest), 4 (decodes a\n"
-    "               little faster), 0 (store); a file that would not shrink is stored\n"
-    "  -l LEVEL     effort, 1 (fastest) to 9 (smallest); default 4\n"
-    "  -j JOBS      files compressed at once; default: one per processor\n"
+    "  -m METHOD    how files are compressed: lzma (default; the smallest: one solid\n"
+    "               LZMA stream, which arj cannot read), or the ARJ methods 1 (what\n"
+    "               arj reads; the fastest install), 4 (decodes a little faster) and\n"
+    "               0 (store); with those a file that would not shrink is stored\n"
+    "  -l LEVEL     ARJ methods' effort, 1 (fastest) to 9 (smallest); default 4\n"
+    "  -j JOBS      files compressed at once by the ARJ methods; default: one per\n"
+    "               processor\n"
     "%s"
     "\n"
     "MoveFolder (\"SOURCE\", \"DEST\"); in the script installs the folder SOURCE\n"
@@ -106,9 +109,11 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
             ArchiveOptions& o = a->archive;
             if (arg == "-o") a->out = value;
             if (arg == "--stub") a->stub = value;
-            if (arg == "-m" &&
-                (!ReadNumber(value, 0, 4, &o.method) || o.method == 2 || o.method == 3))
-                return "-m takes 0, 1 or 4";
+            if (arg == "-m" && value == "lzma")
+                o.method = LzmaMethod;
+            else if (arg == "-m" &&
+                     (!ReadNumber(value, 0, 4, &o.method) || o.method == 2 || o.method == 3))
+                return "-m takes lzma, 0, 1 or 4";
             if (arg == "-l" && !ReadNumber(value, FastestLevel, BestLevel, &o.level))
                 return "-l takes a level from " + std::to_string(FastestLevel) + " to " +
                        std::to_string(BestLevel);
