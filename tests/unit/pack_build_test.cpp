@@ -66,6 +66,11 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
     Write("bad.txt", std::string(GoodScript) + "MoveFlie (\"a\", \"b\");\r\nFoo(1,2,3,4,5,6,7);");
     Write("odd.txt", std::string(GoodScript) + "MoveFlie (\"a\", \"b\");");
     Write("out.exe", "an older installer");
+    std::string i686 = PlaceholderStub(); // a PE header that names the machine
+    i686.replace(0, 2, "MZ");
+    i686[0x3C] = 0x40;
+    i686.replace(0x40, 6, std::string("PE\0\0\x4C\x01", 6));
+    Write("i686.exe", i686);
     const std::set<std::string> before = Files();
 
     std::string s = " " + Path("script.txt") + " ", stub = "--stub " + Path("stub.exe") + " ";
@@ -91,6 +96,9 @@ TEST_F(PackBuild, RefusesBadInputsAndWritesNothing) {
         {stub + s + Path("missing.bin"), "cannot read"},
         {stub + "--frob" + s + Path("A.TXT"), "unknown option --frob"},
         {"-m 3" + s + Path("A.TXT"), "-m takes lzma, 0, 1 or 4"},
+        {"--arch arm" + s + Path("A.TXT"), "--arch takes x86 or x64"},
+        {"--arch x64 --stub " + Path("i686.exe") + s + Path("A.TXT"),
+         "is an x86 stub, but --arch is x64"},
         {"-l 10" + s + Path("A.TXT"), "-l takes a level from 1 to 9"},
         {"-j 0" + s + Path("A.TXT"), "-j takes a number of jobs"},
         {stub + Path("long.txt") + files, "past offset 500000"},
@@ -148,6 +156,20 @@ TEST_F(PackBuild, PacksAnArjArchiveAsItIsAndFindsTheStubBesideItsOwnFolder) {
     Write("win32/vantorel.exe", stub);
     ASSERT_EQ(0, system(build.c_str()));
     EXPECT_EQ(stub, Unsealed(Read("setup.exe")).substr(0, PackageDataOffset));
+}
+
+// Without --stub, the stub of the architecture built beside the tool.
+TEST_F(PackBuild, TakesTheStubOfTheArchitecture) {
+    Write("script.txt", "Title (\"t\");");
+    for (const auto& arch : {std::make_pair("x86", 0x14Cu), std::make_pair("x64", 0x8664u)}) {
+        std::string out = Path(std::string(arch.first) + ".exe");
+        PackRun run = RunPack("build --arch " + std::string(arch.first) + " -o " + out + " " +
+                              Path("script.txt"));
+        if (run.out.find("cannot read stub") != std::string::npos) continue; // not built
+        ASSERT_EQ(0, run.exitCode) << run.out;
+        std::string installer = Read(std::string(arch.first) + ".exe");
+        EXPECT_EQ(arch.second, ReadLe(installer, ReadLe(installer, 0x3C) + 4, 2)) << arch.first;
+    }
 }
 
 // Files that shrink are compressed, the others stored; headers carry what

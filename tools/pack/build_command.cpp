@@ -26,8 +26,9 @@
 #include <vector>
 
 static const char Help[] =
-    "usage: vantorel-pack build -o OUT [--stub STUB] [--uninstaller] [-m METHOD] [-l LEVEL]\n"
-    "                          [-j JOBS] [--codepage N] [--werror] SCRIPT [ARCHIVE.arj | FILE...]\n"
+    "usage: vantorel-pack build -o OUT [--arch x86|x64] [--stub STUB] [--uninstaller] [-m METHOD]\n"
+    "                          [-l LEVEL] [-j JOBS] [--codepage N] [--werror]\n"
+    "                          SCRIPT [ARCHIVE.arj | FILE...]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
     "in the package layout. Given one ARCHIVE.arj, that archive is packed as it is;\n"
@@ -37,9 +38,14 @@ static const char Help[] =
     "refuses itself when damaged or cut short; then the image's CheckSum is set.\n"
     "\n"
     "  -o OUT       the installer to write (replaced only when the build succeeds)\n"
-    "  --stub STUB  the installer stub, exactly 24576 bytes; by default\n"
-    "               ../win32/vantorel.exe or ../share/vantorel/vantorel.exe beside\n"
-    "               this program's folder\n"
+    "  --arch ARCH  x86 (default): the installer runs on every Windows, on 64-bit\n"
+    "               Windows as a 32-bit program (%%p is Program Files (x86), values\n"
+    "               go to the 32-bit registry view); x64: a 64-bit product's\n"
+    "               installer for 64-bit Windows (Program Files, the 64-bit view)\n"
+    "  --stub STUB  the installer stub, exactly 24576 bytes, of that architecture;\n"
+    "               by default ../win32/vantorel.exe (x64: ../win64/) or\n"
+    "               ../share/vantorel/vantorel.exe (x64: x86-64/vantorel.exe in it)\n"
+    "               beside this program's folder\n"
     "  --uninstaller  add uninstall.exe, found beside the stub, to the archive: the\n"
     "               script places it with MoveFile (\"uninstall.exe\", \"%%t\\uninstall.exe\");\n"
     "               and registers it under the Windows uninstall key\n"
@@ -63,6 +69,8 @@ namespace {
 
 struct BuildArguments {
     std::string out;
+    bool x64 = false;
+    bool archGiven = false; // else a given stub's own architecture goes
     std::string stub;
     bool uninstaller = false;
     std::string script;
@@ -74,18 +82,31 @@ bool EndsWithArj(const std::string& path) {
     return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".arj") == 0;
 }
 
-// Seen from the folder of this program: ../win32 where the builds put the
-// host tool and the stub side by side, ../share/vantorel where cmake --install
-// puts them. The first that exists, else the first.
-std::string DefaultStub() {
+// Seen from the folder of this program: ../win32 (../win64 for x64) where
+// the builds put the host tool and the stubs side by side,
+// ../share/vantorel (its x86-64 folder) where cmake --install puts them. The
+// first that exists, else the first.
+std::string DefaultStub(bool x64) {
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return "../win32/vantorel.exe";
-    self[length] = 0;
-    std::string built = FolderOf(self) + "/../win32/vantorel.exe";
-    std::string installed = FolderOf(self) + "/../share/vantorel/vantorel.exe";
+    std::string folder = length > 0 ? FolderOf(std::string(self, (size_t)length)) : ".";
+    std::string built = folder + (x64 ? "/../win64/vantorel.exe" : "/../win32/vantorel.exe");
+    std::string installed = folder + (x64 ? "/../share/vantorel/x86-64/vantorel.exe"
+                                          : "/../share/vantorel/vantorel.exe");
     return access(built.c_str(), R_OK) != 0 && access(installed.c_str(), R_OK) == 0 ? installed
                                                                                     : built;
+}
+
+// The architecture a stub's PE header names: "x86", "x64", or "" when it has
+// none that this tool knows (a placeholder).
+std::string StubArchitecture(const std::string& stub) {
+    if (stub.size() < 0x40) return "";
+    uint32_t pe = (uint8_t)stub[0x3C] | (uint8_t)stub[0x3D] << 8 | (uint8_t)stub[0x3E] << 16 |
+                  (uint32_t)(uint8_t)stub[0x3F] << 24;
+    if (stub.compare(0, 2, "MZ") != 0 || pe > stub.size() - 6 || stub.compare(pe, 4, "PE\0\0", 4))
+        return "";
+    unsigned machine = (uint8_t)stub[pe + 4] | (uint8_t)stub[pe + 5] << 8;
+    return machine == 0x14C ? "x86" : machine == 0x8664 ? "x64" : "";
 }
 
 // The number in text, when it is one from low to high.
@@ -102,12 +123,15 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     bool options = true;
     for (int i = 0; i < argc; i++) {
         std::string arg = argv[i];
-        if (options &&
-            (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" || arg == "-j")) {
+        if (options && (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" ||
+                        arg == "-j" || arg == "--arch")) {
             if (i + 1 == argc) return arg + " needs a value";
             std::string value = argv[++i];
             ArchiveOptions& o = a->archive;
             if (arg == "-o") a->out = value;
+            if (arg == "--arch" && value != "x86" && value != "x64")
+                return "--arch takes x86 or x64";
+            if (arg == "--arch") a->x64 = value == "x64", a->archGiven = true;
             if (arg == "--stub") a->stub = value;
             if (arg == "-m" && value == "lzma")
                 o.method = LzmaMethod;
@@ -133,7 +157,7 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     }
     if (a->out.empty()) return "no output named (-o OUT)";
     if (a->script.empty()) return "no script named";
-    if (a->stub.empty()) a->stub = DefaultStub();
+    if (a->stub.empty()) a->stub = DefaultStub(a->x64);
     return "";
 }
 
@@ -217,6 +241,10 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
         return "stub " + a.stub + " is " + std::to_string(stub.size()) +
                " bytes; an installer stub is exactly " + std::to_string(PackageDataOffset) +
                " bytes";
+    std::string architecture = StubArchitecture(stub);
+    if (a.archGiven && !architecture.empty() && architecture != (a.x64 ? "x64" : "x86"))
+        return "stub " + a.stub + " is an " + architecture + " stub, but --arch is " +
+               (a.x64 ? "x64" : "x86");
     PublisherScript script;
     std::string problem = script.Load(a.script, options);
     if (!problem.empty()) return problem;

@@ -205,9 +205,12 @@ struct Checker {
             return;
         }
         if (!archiveNames || archived.count(Lower(a.text))) return;
-        diagnostics->Fail(At(a.begin), "'" + Shown(a.text) +
-                                           "' is not in the archive: the installer would "
-                                           "install nothing here");
+        bool uninstaller = Lower(a.text) == "uninstall.exe";
+        diagnostics->Fail(At(a.begin), "'" + Shown(a.text) + "' is not in the archive: " +
+                                           (uninstaller ? "add --uninstaller, which takes it "
+                                                          "from beside the stub"
+                                                        : "the installer would install "
+                                                          "nothing here"));
     }
 
     // Resolved against the installer's own temporary folder, which goes at
