@@ -26,10 +26,10 @@ cp demo/readme.txt "$out/files/"
 pack=build/host/vantorel-pack
 # The installer to ship (32-bit stub and uninstaller), and the one Wine runs
 # here (x86-64); the tool compresses the files itself.
-"$pack" build -o "$out/VantorelDemoSetup.exe" --uninstaller demo/install.txt \
+"$pack" build -o "$out/VantorelDemoSetup.exe" demo/install.txt \
     "$out/files/readme.txt" "$out/files/hello.exe"
-"$pack" build -o "$out/VantorelDemoSetup64.exe" --stub build/win64/vantorel.exe --uninstaller \
-    demo/install.txt "$out/files/readme.txt" "$out/files/hello.exe"
+"$pack" build -o "$out/VantorelDemoSetup64.exe" --arch x64 demo/install.txt \
+    "$out/files/readme.txt" "$out/files/hello.exe"
 echo
 echo "== the package: script and archive"
 "$pack" check "$out/VantorelDemoSetup.exe"

@@ -24,6 +24,7 @@
 
 // Read by vantorel-pack build only, which writes other statements in its place.
 #define COMMAND_MOVE_FOLDER "MoveFolder"
+#define COMMAND_UNINSTALLER "Uninstaller"
 
 // The records of install.log. The first repeats the script's title, for the
 // uninstaller's question.

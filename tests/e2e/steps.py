@@ -488,20 +488,19 @@ def start_status(options, wine, display, package, folder):
 
 LIFE_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantorel Life"
 # Version 2 drops a file and a shortcut of version 1's and adds a file.
+# Uninstaller places uninstall.exe and writes the Add/Remove values.
 LIFE_SCRIPT = r"""Title ("Life Tool {0}"); RootDirectory ("\Life Tool"); TargetDirectory ("%p%r");
-MakeDirectory ("%t\docs"); Registry (2, "KEY", "DisplayName", "Life Tool");
-Registry (2, "KEY", "UninstallString", "%t\uninstall.exe");
-Registry (1, "Software\Vantorel Life", "Version", "{0}");
-MoveFile ("uninstall.exe", "%t\uninstall.exe"); MoveFile ("tool.exe", "%t\tool.exe");
+MakeDirectory ("%t\docs"); Uninstaller ("Vantorel Life", "Vantorel Tests", "{0}.0");
+Registry (1, "Software\Vantorel Life", "Version", "{0}"); MoveFile ("tool.exe", "%t\tool.exe");
 MoveFile ("{0}.dat", "%t\{0}.dat"); StartMenu ("%t\tool.exe", "Life Tool", "Life Tool");
-StartMenu ("%t\{0}.dat", "Life Tool", "Life {0}");""".replace("KEY", LIFE_KEY)
+StartMenu ("%t\{0}.dat", "Life Tool", "Life {0}");"""
 
 
 def step_life(options):
     folder = fresh_folder(options, "life")
     packages = [make_package(options, os.path.join(folder, v), {"tool.exe": b"MZ %s" % v.encode(),
                                                                  v + ".dat": v.encode()},
-                             LIFE_SCRIPT.format(v), None, "--uninstaller") for v in "12"]
+                             LIFE_SCRIPT.format(v)) for v in "12"]
     wine = Wine(options)
     # Where a Windows 10/11 user's installer of each build puts the product.
     program_files = r"C:\Program Files (x86)" if options.arch == "i686" else r"C:\Program Files"
@@ -513,7 +512,10 @@ def step_life(options):
         return wine.unix_path(target)
 
     def uninstall_all(target, kept=()):
-        target_unix = run(target, target + r"\uninstall.exe", ["/S"])
+        # As Add/Remove Programs runs it quietly: the entry's own command.
+        quiet = wine.reg_query("HKLM\\" + LIFE_KEY, "QuietUninstallString")
+        expect_equal(("REG_SZ", target + r"\uninstall.exe /S"), quiet, "QuietUninstallString")
+        target_unix = run(target, quiet[1][:-3], ["/S"])
         left = sorted(name for name in installed_tree(target_unix) if not
                       name.endswith((".dll", ".loaded", "fake.c", "fake.bin"))) \
             if os.path.isdir(target_unix) else []  # planted DLLs aside
@@ -533,6 +535,11 @@ def step_life(options):
     write(moved, rebased(read(packages[0]), (options.arch == "x86-64") << 32))
     for package in [moved] + packages:
         target_unix = run(target, package, ["/S"])
+    # The upgrade's values, in the registry view of the installer's build.
+    for name, value in (("DisplayName", "Life Tool 2"), ("Publisher", "Vantorel Tests"),
+                        ("DisplayVersion", "2.0"), ("InstallLocation", target),
+                        ("DisplayIcon", target + r"\uninstall.exe"), ("NoRepair", "0x1")):
+        expect_equal(value, (wine.reg_query("HKLM\\" + LIFE_KEY, name) or ("", ""))[1], name)
     log = read(os.path.join(target_unix, "install.log")).decode("latin-1")
     check(log.index("Title") < log.index(f'{target}\\1.dat') and log.count("Title") == 1 and
           log.count(f'RemoveDirectory ("{target}");') == 1, f"install.log:\n{log}")

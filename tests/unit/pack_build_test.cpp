@@ -172,6 +172,97 @@ TEST_F(PackBuild, TakesTheStubOfTheArchitecture) {
     }
 }
 
+// --sign runs the command on uninstall.exe and on the installer, here a
+// "signature" appended as a real one is; what breaks the package is refused.
+TEST_F(PackBuild, SignsTheUninstallerAndTheInstaller) {
+    Write("stub.exe", PlaceholderStub());
+    Write("uninstall.exe", "MZ an uninstaller");
+    Write("a.txt", "data");
+    Write("script.txt", "Title (\"t\");\r\nMoveFile (\"a.txt\", \"%t\\a.txt\");\r\n"
+                        "MoveFile (\"uninstall.exe\", \"%t\\uninstall.exe\");");
+    std::string build = "build --uninstaller --stub " + Path("stub.exe") + " -o " +
+                        Path("out.exe") + " " + Path("script.txt") + " " + Path("a.txt") +
+                        " --sign ";
+    for (const char* command :
+         {"'cp {in} {out} && printf SIGNED >>{out}'", "'printf SIGNED >>{in}'"}) {
+        ASSERT_EQ(0, RunPack(build + command).exitCode) << command;
+        std::string installer = Read("out.exe");
+        EXPECT_EQ("SIGNED", installer.substr(installer.size() - 6));
+        ASSERT_EQ(0, RunPack("extract " + Path("out.exe") + " -C " + Path("x")).exitCode);
+        EXPECT_EQ("MZ an uninstallerSIGNED", Read("x/uninstall.exe"));
+        EXPECT_EQ("MZ an uninstaller", Read("uninstall.exe")) << "the original stays";
+    }
+    const std::set<std::string> before = Files();
+    struct {
+        const char* command;
+        const char* message;
+    } refused[] = {
+        {"'false {in}'", "uninstall.exe: the signing command failed"},
+        {"'case {in} in *.exe) ;; *) false;; esac'",
+         "the signed installer: the signing command failed"},
+        {"'printf X | dd of={in} bs=1 seek=24600 conv=notrunc status=none'",
+         "the signed installer: the package is damaged"},
+        {"true", "--sign needs {in}"},
+    };
+    for (const auto& r : refused) {
+        PackRun run = RunPack(build + r.command);
+        EXPECT_EQ(1, run.exitCode) << r.command;
+        EXPECT_NE(std::string::npos, run.out.find(r.message)) << run.out;
+        EXPECT_EQ(before, Files()) << "nothing written: " << r.command;
+    }
+}
+
+// Uninstaller places uninstall.exe (no --uninstaller needed) and writes the
+// product's Add/Remove values; what it cannot take is an error where it stands.
+TEST_F(PackBuild, ExpandsUninstallerIntoTheProductsValues) {
+    Write("stub.exe", PlaceholderStub());
+    Write("uninstall.exe", std::string(3000, 'u'));
+    Write("a.txt", std::string(5000, 'a'));
+    Write("files.arj", Archive({Stored("a.txt", "data")}));
+    std::string head = "Title (\"Example Tool\");\r\nMoveFile (\"a.txt\", \"%t\\a.txt\");\r\n";
+    auto build = [&](const std::string& statement, const char* input = "a.txt") {
+        Write("script.txt", head + statement);
+        return RunPack("build --stub " + Path("stub.exe") + " -o " + Path("out.exe") + " " +
+                       Path("script.txt") + " " + Path(input));
+    };
+    ASSERT_EQ(0, build("Uninstaller (\"ExampleTool\", \"Example Corp\", \"1.2\");").exitCode);
+    std::string key =
+        "(2, \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ExampleTool\", ";
+    std::string expected = "MoveFile (\"uninstall.exe\", \"%t\\uninstall.exe\");\n";
+    for (const char* value :
+         {"DisplayName\", \"Example Tool", "UninstallString\", \"%t\\uninstall.exe",
+          "QuietUninstallString\", \"%t\\uninstall.exe /S", "DisplayIcon\", \"%t\\uninstall.exe",
+          "Publisher\", \"Example Corp", "DisplayVersion\", \"1.2", "InstallLocation\", \"%t"})
+        expected += "Registry " + key + "\"" + value + "\");\n";
+    for (const char* value : {"EstimatedSize\", 8", "NoModify\", 1", "NoRepair\", 1"})
+        expected += "RegistryInt " + key + "\"" + value + ");\n";
+    EXPECT_NE(std::string::npos, RunPack("check " + Path("out.exe")).out.find(expected));
+    ASSERT_EQ(0, RunPack("extract " + Path("out.exe") + " -C " + Path("x")).exitCode);
+    EXPECT_EQ(Read("uninstall.exe"), Read("x/uninstall.exe"));
+
+    struct {
+        std::string statement, message;
+        const char* input;
+    } refused[] = {
+        {"Uninstaller (\"Tool\", \"Smith, J\", \"1\");",
+         "3:1: error: Uninstaller takes three texts", "a.txt"},
+        {"Uninstaller (\"A\\B\", \"Corp\", \"1\");", "a key cannot hold '\\'", "a.txt"},
+        {"Uninstaller (\"Tool\", \"Corp\");", "Uninstaller takes three texts", "a.txt"},
+        {"Uninstaller (\"Tool\", \"Corp\", \"\");", "an empty text", "a.txt"},
+        {"Uninstaller (\"T\", \"C\", \"1\");\r\nUninstaller (\"T\", \"C\", \"2\");", "given again",
+         "a.txt"},
+        {"Uninstaller (\"T\", \"C\", \"1\");", "Uninstaller adds uninstall.exe to an archive",
+         "files.arj"},
+    };
+    for (const auto& r : refused) {
+        PackRun run = build(r.statement, r.input);
+        EXPECT_EQ(1, run.exitCode) << r.statement;
+        EXPECT_NE(std::string::npos, run.out.find(r.message)) << run.out;
+    }
+    head = "MoveFile (\"a.txt\", \"%t\\a.txt\");\r\n";
+    EXPECT_NE(std::string::npos, build("Uninstaller (\"T\", \"C\", \"1\");").out.find("no Title"));
+}
+
 // Files that shrink are compressed, the others stored; headers carry what
 // the arj archiver writes on Unix. Any number of jobs gives the same bytes.
 TEST_F(PackBuild, CompressesGivenFilesUnderTheirBaseNames) {

@@ -148,7 +148,7 @@ TEST(PackDiagnostics, SoundScriptsStaySilent) {
     std::string readmeExample = readme.substr(example, readme.find("```", example) - example);
     const std::pair<std::string, std::vector<std::string>> sound[] = {
         {readmeExample, {"readme.txt", "tool.exe", "uninstall.exe"}},
-        {demo, {"readme.txt", "hello.exe", "uninstall.exe"}},
+        {demo, {"readme.txt", "hello.exe"}}, // Uninstaller places uninstall.exe
         {"Title(\"Example Tool\");MakeDirectory(\"%t\");MoveFile(\"tool.exe\",\"%t\\tool.exe\");"
          "Registry(2,\"Software\\Example\",\"Path\",\"%t\");DesktopIcon(\"%t\\tool.exe\","
          "\"Example Tool\");",

@@ -27,7 +27,7 @@
 
 static const char Help[] =
     "usage: vantorel-pack build -o OUT [--arch x86|x64] [--stub STUB] [--uninstaller] [-m METHOD]\n"
-    "                          [-l LEVEL] [-j JOBS] [--codepage N] [--werror]\n"
+    "                          [-l LEVEL] [-j JOBS] [--sign COMMAND] [--codepage N] [--werror]\n"
     "                          SCRIPT [ARCHIVE.arj | FILE...]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
@@ -49,6 +49,11 @@ static const char Help[] =
     "  --uninstaller  add uninstall.exe, found beside the stub, to the archive: the\n"
     "               script places it with MoveFile (\"uninstall.exe\", \"%%t\\uninstall.exe\");\n"
     "               and registers it under the Windows uninstall key\n"
+    "  --sign COMMAND  sign uninstall.exe before it goes into the archive and the\n"
+    "               installer after it is written, each by running COMMAND through\n"
+    "               the shell with {in} and {out} replaced by quoted paths (without\n"
+    "               {out} it signs {in} in place); the signed installer must still\n"
+    "               carry its package intact, else nothing is written\n"
     "  -m METHOD    how files are compressed: lzma (default; the smallest: one solid\n"
     "               LZMA stream, which arj cannot read), or the ARJ methods 1 (what\n"
     "               arj reads; the fastest install), 4 (decodes a little faster) and\n"
@@ -73,6 +78,7 @@ struct BuildArguments {
     bool archGiven = false; // else a given stub's own architecture goes
     std::string stub;
     bool uninstaller = false;
+    std::string sign; // the publisher's signing command
     std::string script;
     std::vector<std::string> inputs;
     ArchiveOptions archive;
@@ -124,11 +130,14 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     for (int i = 0; i < argc; i++) {
         std::string arg = argv[i];
         if (options && (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" ||
-                        arg == "-j" || arg == "--arch")) {
+                        arg == "-j" || arg == "--arch" || arg == "--sign")) {
             if (i + 1 == argc) return arg + " needs a value";
             std::string value = argv[++i];
             ArchiveOptions& o = a->archive;
             if (arg == "-o") a->out = value;
+            if (arg == "--sign" && value.find("{in}") == std::string::npos)
+                return "--sign needs {in} in its command, for the file to sign";
+            if (arg == "--sign") a->sign = value;
             if (arg == "--arch" && value != "x86" && value != "x64")
                 return "--arch takes x86 or x64";
             if (arg == "--arch") a->x64 = value == "x64", a->archGiven = true;
@@ -208,9 +217,42 @@ std::string TestPackage(const std::string& path) {
     return test.problem;
 }
 
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs the publisher's signing command on the file at path: {in} is the path,
+// {out} one beside it that then replaces it. Empty, or why it failed.
+std::string Sign(const std::string& command, const std::string& path) {
+    std::string signedPath = path + ".signed", line;
+    bool separate = command.find("{out}") != std::string::npos;
+    for (size_t at = 0; at < command.size();) {
+        if (command.compare(at, 4, "{in}") == 0) {
+            line += ShellQuoted(path);
+            at += 4;
+        } else if (command.compare(at, 5, "{out}") == 0) {
+            line += ShellQuoted(signedPath);
+            at += 5;
+        } else {
+            line += command[at++];
+        }
+    }
+    fflush(stdout);
+    int status = system(line.c_str());
+    if (status != 0 || (separate && rename(signedPath.c_str(), path.c_str()) != 0)) {
+        unlink(signedPath.c_str());
+        return "the signing command failed (" + command + ")";
+    }
+    return "";
+}
+
 // Writes beside the output under a temporary name, seals it, tests it and renames it
-// into place, so that a failure leaves no output and an old one untouched.
-std::string WriteOutput(const std::string& out, const std::function<std::string(FILE*)>& write) {
+// into place, so that a failure leaves no output and an old one untouched. A signed
+// installer is tested again: the signature must leave its package intact.
+std::string WriteOutput(const std::string& out, const std::string& sign,
+                        const std::function<std::string(FILE*)>& write) {
     std::string temp = FolderOf(out) + "/." + BaseName(out) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back(0);
@@ -229,6 +271,13 @@ std::string WriteOutput(const std::string& out, const std::function<std::string(
         fprintf(stderr, "vantorel-pack: build: warning: the stub has no seal: the installer "
                         "will not check its package\n");
     if (problem.empty()) problem = TestPackage(name.data());
+    if (problem.empty() && !sign.empty()) {
+        problem = Sign(sign, name.data());
+        if (problem.empty()) problem = TestPackage(name.data());
+        std::string shown = std::string(name.data()) + ": ";
+        if (problem.compare(0, shown.size(), shown) == 0) problem.erase(0, shown.size());
+        if (!problem.empty()) problem = "the signed installer: " + problem;
+    }
     if (problem.empty() && rename(name.data(), out.c_str()) != 0) problem = "cannot write " + out;
     if (!problem.empty()) unlink(name.data());
     return problem;
@@ -250,13 +299,16 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     if (!problem.empty()) return problem;
     if (script.Bytes().empty()) return "script " + a.script + " is empty";
     bool givenArchive = a.inputs.size() == 1 && EndsWithArj(a.inputs[0]);
+    // The Uninstaller statement places uninstall.exe: it implies --uninstaller.
+    bool registers = script.HasUninstaller(), uninstaller = a.uninstaller || registers;
     std::vector<ArchiveInput> inputs;
     std::vector<std::string> names;
     if (givenArchive) {
-        if (a.uninstaller)
-            return "--uninstaller adds to an archive of its own making: give the files "
+        if (uninstaller)
+            return std::string(registers ? "Uninstaller" : "--uninstaller") +
+                   " adds uninstall.exe to an archive of build's own making: give the files "
                    "instead of " +
-                   a.inputs[0] + ", or add uninstall.exe to it";
+                   a.inputs[0];
         problem = ReadWholeFile(a.inputs[0], &archive);
         if (!problem.empty()) return problem;
         problem = CheckArchiveStart(archive);
@@ -266,13 +318,21 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     } else {
         problem = GivenFiles(a.inputs, script.Page(), &inputs);
         if (!problem.empty()) return problem;
-        if (a.uninstaller) inputs.push_back({FolderOf(a.stub) + "/uninstall.exe", "uninstall.exe"});
+        if (uninstaller) inputs.push_back({FolderOf(a.stub) + "/uninstall.exe", "uninstall.exe"});
         for (const ArchiveInput& input : inputs) names.push_back(input.storedName);
     }
     script.ExpandFolders(names, !givenArchive);
     for (const ArchiveInput& file : script.FolderFiles()) {
         inputs.push_back(file);
         names.push_back(file.storedName);
+    }
+    if (registers) {
+        uint64_t bytes = 0;
+        for (const ArchiveInput& input : inputs) {
+            struct stat info;
+            if (stat(input.path.c_str(), &info) == 0) bytes += (uint64_t)info.st_size;
+        }
+        script.ExpandUninstaller(bytes);
     }
     script.Diagnose(&names);
     problem = script.Report();
@@ -282,16 +342,32 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     if (!problem.empty()) return problem;
     if (givenArchive) {
         std::string package = MakePackage(stub, script.Bytes(), archive);
-        return WriteOutput(a.out, [&](FILE* out) {
+        return WriteOutput(a.out, a.sign, [&](FILE* out) {
             return fwrite(package.data(), 1, package.size(), out) == package.size()
                        ? ""
                        : "cannot write " + a.out;
         });
     }
-    return WriteOutput(a.out, [&](FILE* out) {
+    // The uninstaller is signed in a copy beside the output, removed afterwards.
+    std::string signedUninstaller;
+    if (uninstaller && !a.sign.empty()) {
+        std::string copy;
+        signedUninstaller = FolderOf(a.out) + "/." + BaseName(a.out) + ".uninstall.exe";
+        problem = ReadWholeFile(inputs[a.inputs.size()].path, &copy);
+        if (problem.empty()) problem = WriteWholeFile(signedUninstaller, copy);
+        if (problem.empty()) problem = Sign(a.sign, signedUninstaller);
+        if (!problem.empty()) {
+            unlink(signedUninstaller.c_str());
+            return "uninstall.exe: " + problem;
+        }
+        inputs[a.inputs.size()].path = signedUninstaller;
+    }
+    problem = WriteOutput(a.out, a.sign, [&](FILE* out) {
         return WritePackageOfFiles(out, stub, script.Bytes(), ArchiveName(a.out), inputs,
                                    a.archive);
     });
+    if (!signedUninstaller.empty()) unlink(signedUninstaller.c_str());
+    return problem;
 }
 
 } // namespace

@@ -34,12 +34,6 @@ std::string SourceText(const ParsedScript& script, const MappedText& text,
     return source.substr(first, closing - first);
 }
 
-// A text in quotes and nothing else: what MoveFolder needs of both arguments.
-bool IsWholeText(const ParsedScript& script, const ParsedArgument& a) {
-    return a.type == ArgumentType::Text && a.end - a.begin >= 2 && script.clean[a.end - 1] == '"' &&
-           a.text.find('"') == std::string::npos;
-}
-
 struct Expander {
     const CodePage& codePage;
     Diagnostics* diagnostics;
@@ -129,6 +123,30 @@ struct Expander {
 
 } // namespace
 
+bool IsWholeText(const ParsedScript& script, const ParsedArgument& a) {
+    return a.type == ArgumentType::Text && a.end - a.begin >= 2 && script.clean[a.end - 1] == '"' &&
+           a.text.find('"') == std::string::npos;
+}
+
+void ReplaceStatement(const MappedText& text, const ParsedScript& script, const ParsedStatement& st,
+                      uint32_t at, const std::vector<std::string>& lines, uint32_t* copied,
+                      MappedText* result) {
+    uint32_t begin = script.at[st.begin];
+    uint32_t end = script.at[st.end < script.at.size() ? st.end : st.close] + 1;
+    uint32_t lineStart = begin;
+    while (lineStart > 0 && (text.bytes[lineStart - 1] == ' ' || text.bytes[lineStart - 1] == '\t'))
+        lineStart--;
+    std::string indent = LineEnd + text.bytes.substr(lineStart, begin - lineStart);
+    std::string generated;
+    for (const std::string& line : lines) generated += (generated.empty() ? "" : indent) + line;
+    result->bytes.append(text.bytes, *copied, begin - *copied);
+    result->origin.insert(result->origin.end(), text.origin.begin() + *copied,
+                          text.origin.begin() + begin);
+    result->bytes += generated;
+    result->origin.resize(result->bytes.size(), at);
+    *copied = end;
+}
+
 std::string NameProblem(const std::string& name) {
     for (unsigned char c : name) {
         if (c < 0x20 || strchr("<>:\"/\\|?*", c))
@@ -203,23 +221,7 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
             continue;
         }
 
-        // In place of the statement, one generated line each, indented like it.
-        uint32_t begin = script.at[st.begin];
-        uint32_t end = script.at[st.end < script.at.size() ? st.end : st.close] + 1;
-        uint32_t lineStart = begin;
-        while (lineStart > 0 &&
-               (text.bytes[lineStart - 1] == ' ' || text.bytes[lineStart - 1] == '\t'))
-            lineStart--;
-        std::string indent = LineEnd + text.bytes.substr(lineStart, begin - lineStart);
-        std::string generated;
-        for (const std::string& line : expander.statements)
-            generated += (generated.empty() ? "" : indent) + line;
-        result.text.bytes.append(text.bytes, copied, begin - copied);
-        result.text.origin.insert(result.text.origin.end(), text.origin.begin() + copied,
-                                  text.origin.begin() + begin);
-        result.text.bytes += generated;
-        result.text.origin.resize(result.text.bytes.size(), at);
-        copied = end;
+        ReplaceStatement(text, script, st, at, expander.statements, &copied, &result.text);
     }
     result.text.bytes.append(text.bytes, copied, std::string::npos);
     result.text.origin.insert(result.text.origin.end(), text.origin.begin() + copied,

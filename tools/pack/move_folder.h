@@ -10,6 +10,7 @@
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/code_page.h"
 #include "tools/pack/diagnostics.h"
+#include "tools/pack/script_mirror.h"
 
 #include <string>
 #include <vector>
@@ -27,6 +28,16 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
                                   const std::string& baseFolder,
                                   const std::vector<std::string>& takenNames, bool allowed,
                                   const CodePage& codePage, Diagnostics* diagnostics);
+
+// A text in quotes and nothing else, as build-time statements take them.
+bool IsWholeText(const ParsedScript& script, const ParsedArgument& a);
+
+// Appends to result the text from *copied up to the statement, then lines in
+// its place, one a line and indented like it (their origin: at, where the
+// statement stands in the source); *copied moves behind the statement.
+void ReplaceStatement(const MappedText& text, const ParsedScript& script, const ParsedStatement& st,
+                      uint32_t at, const std::vector<std::string>& lines, uint32_t* copied,
+                      MappedText* result);
 
 // Empty when Windows can hold name and a script text can carry it; else why not.
 std::string NameProblem(const std::string& name);

@@ -2,6 +2,8 @@
 // publisher's script.
 #include "tools/pack/publisher_script.h"
 
+#include "tools/pack/uninstaller_entry.h"
+
 #include "arj/arj_format.h"
 #include "script/command_names.h"
 #include "script/package_layout.h"
@@ -85,6 +87,14 @@ void PublisherScript::ExpandFolders(const std::vector<std::string>& takenNames, 
                                                   codePage, &diagnostics);
     text = expansion.text;
     folderFiles = expansion.files;
+}
+
+bool PublisherScript::HasUninstaller() const {
+    return ::HasUninstaller(text, (uint32_t)source.size());
+}
+
+void PublisherScript::ExpandUninstaller(uint64_t installedBytes) {
+    text = ::ExpandUninstaller(text, (uint32_t)source.size(), installedBytes, &diagnostics);
 }
 
 void PublisherScript::Diagnose(const std::vector<std::string>* archiveNames) {

@@ -34,6 +34,10 @@ class PublisherScript {
     // Expands MoveFolder (see move_folder.h); its source folders are beside
     // the script.
     void ExpandFolders(const std::vector<std::string>& takenNames, bool allowed);
+    // Uninstaller (see uninstaller_entry.h): whether the script has it, and
+    // its expansion, for files of installedBytes.
+    bool HasUninstaller() const;
+    void ExpandUninstaller(uint64_t installedBytes);
     void Diagnose(const std::vector<std::string>* archiveNames);
     // Prints the diagnostics; empty when the script may be used, else why not.
     std::string Report();

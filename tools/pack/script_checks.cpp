@@ -57,6 +57,7 @@ const CommandShape Commands[] = {
     {COMMAND_END_ASK, "", "()", -1, false, false},
     {COMMAND_MESSAGE, "T", "(\"text\")", -1, false, false},
     {COMMAND_MOVE_FOLDER, "TT", "(\"source\", \"destination\")", 1, false, false},
+    {COMMAND_UNINSTALLER, "TTT", "(\"key\", \"publisher\", \"version\")", -1, false, false},
 };
 
 const CommandShape* FindCommand(const std::string& name) {
@@ -259,11 +260,13 @@ struct Checker {
                 diagnostics->Warn(At(st.begin), UnknownCommandMessage(st.name, Shown(st.name)));
             return;
         }
-        if (!strcmp(shape->name, COMMAND_MOVE_FOLDER)) {
+        if (!strcmp(shape->name, COMMAND_MOVE_FOLDER) ||
+            !strcmp(shape->name, COMMAND_UNINSTALLER)) {
             // In a script, build expands it (and says what is wrong with it).
             if (kind == ScriptKind::Package)
-                diagnostics->Warn(At(st.begin), "MoveFolder is expanded by vantorel-pack build; "
-                                                "the installer passes it over");
+                diagnostics->Warn(At(st.begin), std::string(shape->name) +
+                                                    " is expanded by vantorel-pack build; the "
+                                                    "installer passes it over");
             return;
         }
         Arguments(st, *shape);
