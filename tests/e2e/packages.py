@@ -99,17 +99,27 @@ def uninstaller(options):
     return path
 
 
-def sign(folder, package):
+def signing_key(folder):
+    """A self-signed publisher's key and certificate, made in folder."""
     key, certificate = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
                     "-subj", "/CN=Vantorel test publisher", "-keyout", key, "-out", certificate],
                    check=True, capture_output=True, timeout=120)
+    return key, certificate
+
+
+def verify_signature(path, certificate):
+    verify = subprocess.run(["osslsigncode", "verify", "-CAfile", certificate, path],
+                            capture_output=True, timeout=120)
+    check(verify.returncode == 0, f"osslsigncode verify {path}: {verify.stdout.decode()[-400:]}")
+
+
+def sign(folder, package):
+    key, certificate = signing_key(folder)
     signed = os.path.join(folder, "signed.exe")
     subprocess.run(["osslsigncode", "sign", "-certs", certificate, "-key", key, "-n", "E2E Tool",
                     "-in", package, "-out", signed], check=True, capture_output=True, timeout=120)
-    verify = subprocess.run(["osslsigncode", "verify", "-CAfile", certificate, signed],
-                            capture_output=True, timeout=120)
-    check(verify.returncode == 0, f"osslsigncode verify: {verify.stdout.decode()[-400:]}")
+    verify_signature(signed, certificate)
     # Signing changes two header fields of the stub (checksum, certificate
     # table) and appends the certificate table behind the archive.
     unsigned = read(package)

@@ -1,6 +1,7 @@
 """The end-to-end steps, prefix first: the step_ functions with their scripts and data."""
 import contextlib
 import os
+import shlex
 import shutil
 import struct
 import subprocess
@@ -9,8 +10,8 @@ import time
 from checks import Skipped, check, expect_equal
 from display import press, screenshot, virtual_display, wait_for, windows_named
 from packages import (PACKAGE_OFFSET, arj, build, fresh_folder, installed_tree, lnk_fields,
-                      make_package, pack, read, rebased, replace_script, sign, uninstaller, unseal,
-                      write)
+                      make_package, pack, read, rebased, replace_script, sign, signing_key,
+                      uninstaller, unseal, verify_signature, write)
 from planting import check_nothing_loaded, plant, windows_compiler
 from wine import SILENT_TIMEOUT, WINE_TIMEOUT, Wine, small_drive, target_arguments
 
@@ -498,9 +499,15 @@ StartMenu ("%t\{0}.dat", "Life Tool", "Life {0}");"""
 
 def step_life(options):
     folder = fresh_folder(options, "life")
+    # Signed by build: uninstall.exe before it is archived, the installer after.
+    key, certificate = signing_key(folder)
+    signer = (f"osslsigncode sign -certs {shlex.quote(certificate)} -key {shlex.quote(key)} "
+              "-n 'Life Tool' -in {in} -out {out} >/dev/null")
     packages = [make_package(options, os.path.join(folder, v), {"tool.exe": b"MZ %s" % v.encode(),
                                                                  v + ".dat": v.encode()},
-                             LIFE_SCRIPT.format(v)) for v in "12"]
+                             LIFE_SCRIPT.format(v), None, "--sign", signer) for v in "12"]
+    for package in packages:
+        verify_signature(package, certificate)
     wine = Wine(options)
     # Where a Windows 10/11 user's installer of each build puts the product.
     program_files = r"C:\Program Files (x86)" if options.arch == "i686" else r"C:\Program Files"
@@ -543,6 +550,7 @@ def step_life(options):
     log = read(os.path.join(target_unix, "install.log")).decode("latin-1")
     check(log.index("Title") < log.index(f'{target}\\1.dat') and log.count("Title") == 1 and
           log.count(f'RemoveDirectory ("{target}");') == 1, f"install.log:\n{log}")
+    verify_signature(os.path.join(target_unix, "uninstall.exe"), certificate)
     # Its Windows name beside planted DLLs, as Add/Remove Programs starts it,
     # moved by ASLR to another address: its relocations are complete.
     write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")

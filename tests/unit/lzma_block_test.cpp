@@ -29,13 +29,8 @@ Bytes Block(const std::vector<Entry>& files, uint32_t largestDictionary = MaxDic
         total += f.original.size();
     }
     uint64_t streamSize = LzmaBlockWriter::StreamSize(headers.size(), total);
-    LzmaBlockWriter writer(
-        streamSize,
-        [&](const uint8_t* b, size_t n) {
-            data.append((const char*)b, n);
-            return true;
-        },
-        largestDictionary);
+    auto sink = [&](const uint8_t* b, size_t n) { return data.append((const char*)b, n), true; };
+    LzmaBlockWriter writer(streamSize, sink, largestDictionary);
     for (const Entry& f : files) {
         const uint8_t* bytes = (const uint8_t*)f.original.data();
         size_t size = f.original.size();
@@ -47,8 +42,7 @@ Bytes Block(const std::vector<Entry>& files, uint32_t largestDictionary = MaxDic
     }
     EXPECT_TRUE(writer.Finish());
     EXPECT_EQ(streamSize, writer.decodedSize);
-    Entry block = Stored(LzmaBlockName, data);
-    block.method = LzmaMethod;
+    Entry block{LzmaBlockName, data, data, LzmaMethod};
     block.originalSize = (int64_t)streamSize;
     block.crc = writer.decodedCrc;
     return Frame(BasicHeader(block)) + data;
