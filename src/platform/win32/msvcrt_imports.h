@@ -24,7 +24,6 @@ VANTOREL_IMPORTED size_t __cdecl fread(void*, size_t, size_t, FILE*);
 VANTOREL_IMPORTED size_t __cdecl fwrite(const void*, size_t, size_t, FILE*);
 VANTOREL_IMPORTED int __cdecl fseek(FILE*, long, int);
 VANTOREL_IMPORTED long __cdecl ftell(FILE*);
-VANTOREL_IMPORTED int __cdecl getc(FILE*);
 VANTOREL_IMPORTED int __cdecl fprintf(FILE*, const char*, ...);
 VANTOREL_IMPORTED int __cdecl fputs(const char*, FILE*);
 VANTOREL_IMPORTED void* __cdecl malloc(size_t);

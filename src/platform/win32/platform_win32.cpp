@@ -15,16 +15,16 @@
 
 static int silentMode;
 
+void PlatformBecomeDpiAware(void) {
+    SetProcessDPIAware();
+}
+
 // SetDefaultDllDirectories is there from Windows 8 on, and on 7 with update
 // KB2533623; without it SetDllDirectory("") takes only the current folder out
 // of the search, the program's own still comes first. So the DLLs that system
 // DLLs load later by name (delay-loaded imports among them, which Wine resolves
 // through the program's folder whatever the search) are loaded here from the
 // system folder by full path: a later load by name finds them loaded.
-void PlatformBecomeDpiAware(void) {
-    SetProcessDPIAware();
-}
-
 void PlatformRestrictDllSearch(void) {
     BYTE_ALIGNED static const char later[] =
         "uxtheme\0userenv\0propsys\0dwmapi\0cryptbase\0apphelp\0"
