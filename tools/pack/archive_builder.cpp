@@ -204,26 +204,38 @@ void Work(Build& build) {
     }
 }
 
+// Reads a file in chunks and gives each to use (which fails the archive's
+// write when it gives false); then checks that it is still the file the
+// workers saw, by its size and, with check, the CRC in *crc; sets *crc.
+std::string ReadFile(const FileEntry& entry, uint32_t* crc, bool check,
+                     const std::function<bool(const uint8_t*, size_t)>& use) {
+    FILE* file = fopen(entry.input.path.c_str(), "rb");
+    if (!file) return "cannot read " + entry.input.path;
+    std::vector<uint8_t> chunk(ReadChunk);
+    uint32_t running = CrcStart;
+    uint64_t total = 0;
+    size_t got;
+    bool used = true;
+    while (used && (got = fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+        running = UpdateCrc(running, chunk.data(), got);
+        total += got;
+        used = use(chunk.data(), got);
+    }
+    bool readFailed = ferror(file) != 0;
+    fclose(file);
+    if (!used) return "cannot write the archive";
+    if (readFailed) return "cannot read " + entry.input.path;
+    if (total != entry.size || (check && (running ^ CrcStart) != *crc)) return Changed(entry);
+    *crc = running ^ CrcStart;
+    return "";
+}
+
 // Copies a stored file into the archive, checking it against what the
 // worker read.
 std::string CopyStored(const FileEntry& entry, FILE* out) {
-    FILE* file = fopen(entry.input.path.c_str(), "rb");
-    if (!file) return "cannot read " + entry.input.path;
-    char block[ReadChunk];
-    uint32_t crc = CrcStart;
-    uint64_t total = 0;
-    size_t got;
-    std::string problem;
-    while (problem.empty() && (got = fread(block, 1, sizeof block, file)) > 0) {
-        crc = UpdateCrc(crc, block, got);
-        total += got;
-        if (fwrite(block, 1, got, out) != got) problem = "cannot write the archive";
-    }
-    if (problem.empty() && ferror(file)) problem = "cannot read " + entry.input.path;
-    fclose(file);
-    if (problem.empty() && (total != entry.size || (crc ^ CrcStart) != entry.crc))
-        problem = Changed(entry);
-    return problem;
+    uint32_t crc = entry.crc;
+    return ReadFile(entry, &crc, true,
+                    [&](const uint8_t* b, size_t n) { return fwrite(b, 1, n, out) == n; });
 }
 
 class Progress {
@@ -298,31 +310,6 @@ std::string WriteEntries(Build& build, FILE* out, uint64_t* written) {
         progress.Show(i + 1, original, *written, false);
     }
     progress.Show(build.entries.size(), original, *written, true);
-    return "";
-}
-
-// Reads a file in chunks, gives each to use, and checks that it is still
-// the file the first pass saw when crc is given; sets its CRC otherwise.
-std::string ReadFile(const FileEntry& entry, uint32_t* crc, bool check,
-                     const std::function<bool(const uint8_t*, size_t)>& use) {
-    FILE* file = fopen(entry.input.path.c_str(), "rb");
-    if (!file) return "cannot read " + entry.input.path;
-    std::vector<uint8_t> chunk(ReadChunk);
-    uint32_t running = CrcStart;
-    uint64_t total = 0;
-    size_t got;
-    bool used = true;
-    while (used && (got = fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-        running = UpdateCrc(running, chunk.data(), got);
-        total += got;
-        used = use(chunk.data(), got);
-    }
-    bool readFailed = ferror(file) != 0;
-    fclose(file);
-    if (!used) return "cannot write the archive";
-    if (readFailed) return "cannot read " + entry.input.path;
-    if (total != entry.size || (check && (running ^ CrcStart) != *crc)) return Changed(entry);
-    *crc = running ^ CrcStart;
     return "";
 }
 
