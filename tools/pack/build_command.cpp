@@ -106,11 +106,8 @@ std::string DefaultStub(bool x64) {
 // The architecture a stub's PE header names: "x86", "x64", or "" when it has
 // none that this tool knows (a placeholder).
 std::string StubArchitecture(const std::string& stub) {
-    if (stub.size() < 0x40) return "";
-    uint32_t pe = (uint8_t)stub[0x3C] | (uint8_t)stub[0x3D] << 8 | (uint8_t)stub[0x3E] << 16 |
-                  (uint32_t)(uint8_t)stub[0x3F] << 24;
-    if (stub.compare(0, 2, "MZ") != 0 || pe > stub.size() - 6 || stub.compare(pe, 4, "PE\0\0", 4))
-        return "";
+    size_t pe = PeHeader(stub, 6);
+    if (!pe) return "";
     unsigned machine = (uint8_t)stub[pe + 4] | (uint8_t)stub[pe + 5] << 8;
     return machine == 0x14C ? "x86" : machine == 0x8664 ? "x64" : "";
 }

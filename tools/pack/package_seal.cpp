@@ -25,11 +25,8 @@ void PutU32(std::string* bytes, size_t at, uint32_t value) {
 
 // Where the CheckSum field lies, or 0 when the image has no PE header.
 size_t ChecksumOffset(const std::string& image) {
-    if (image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
-    size_t header = U32At(image, 60);
-    if (header + ChecksumField + 4 > image.size() || image.compare(header, 4, "PE\0\0", 4) != 0)
-        return 0;
-    return header + ChecksumField;
+    size_t header = PeHeader(image, ChecksumField + 4);
+    return header ? header + ChecksumField : 0;
 }
 
 // The CheckSum's sum of 16-bit little-endian words, over bytes that lie at
@@ -50,6 +47,13 @@ std::string ReadImage(FILE* file, std::string* image) {
 }
 
 } // namespace
+
+size_t PeHeader(const std::string& image, size_t bytes) {
+    if (image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
+    size_t header = U32At(image, 60);
+    if (header + bytes > image.size() || image.compare(header, 4, "PE\0\0", 4) != 0) return 0;
+    return header;
+}
 
 size_t FindSeal(const std::string& image) {
     const size_t size = sizeof PACKAGE_SEAL_MAGIC;

@@ -7,6 +7,10 @@
 
 #include <string>
 
+// Where an image's PE header (its "PE\0\0" signature) lies, when it holds at
+// least bytes from there; else 0.
+size_t PeHeader(const std::string& image, size_t bytes);
+
 // Where the image keeps its seal, or std::string::npos when it has none (a
 // stub of another make, or a placeholder).
 size_t FindSeal(const std::string& image);
