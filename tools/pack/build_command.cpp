@@ -300,6 +300,7 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     bool registers = script.HasUninstaller(), uninstaller = a.uninstaller || registers;
     std::vector<ArchiveInput> inputs;
     std::vector<std::string> names;
+    size_t uninstallerAt = 0; // among the inputs
     if (givenArchive) {
         if (uninstaller)
             return std::string(registers ? "Uninstaller" : "--uninstaller") +
@@ -315,6 +316,7 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     } else {
         problem = GivenFiles(a.inputs, script.Page(), &inputs);
         if (!problem.empty()) return problem;
+        uninstallerAt = inputs.size();
         if (uninstaller) inputs.push_back({FolderOf(a.stub) + "/uninstall.exe", "uninstall.exe"});
         for (const ArchiveInput& input : inputs) names.push_back(input.storedName);
     }
@@ -350,14 +352,14 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     if (uninstaller && !a.sign.empty()) {
         std::string copy;
         signedUninstaller = FolderOf(a.out) + "/." + BaseName(a.out) + ".uninstall.exe";
-        problem = ReadWholeFile(inputs[a.inputs.size()].path, &copy);
+        problem = ReadWholeFile(inputs[uninstallerAt].path, &copy);
         if (problem.empty()) problem = WriteWholeFile(signedUninstaller, copy);
         if (problem.empty()) problem = Sign(a.sign, signedUninstaller);
         if (!problem.empty()) {
             unlink(signedUninstaller.c_str());
             return "uninstall.exe: " + problem;
         }
-        inputs[a.inputs.size()].path = signedUninstaller;
+        inputs[uninstallerAt].path = signedUninstaller;
     }
     problem = WriteOutput(a.out, a.sign, [&](FILE* out) {
         return WritePackageOfFiles(out, stub, script.Bytes(), ArchiveName(a.out), inputs,

@@ -6,7 +6,6 @@
 #include "tools/pack/arj_writer.h"
 
 #include <stdint.h>
-#include <stdio.h>
 
 #include <functional>
 #include <memory>
