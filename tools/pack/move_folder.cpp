@@ -123,9 +123,15 @@ struct Expander {
 
 } // namespace
 
-bool IsWholeText(const ParsedScript& script, const ParsedArgument& a) {
-    return a.type == ArgumentType::Text && a.end - a.begin >= 2 && script.clean[a.end - 1] == '"' &&
-           a.text.find('"') == std::string::npos;
+bool TakesWholeTexts(const ParsedScript& script, const ParsedStatement& st, size_t count) {
+    if (st.refused || st.quoteTrouble || !st.closed || st.close + 1 != st.end ||
+        st.arguments.size() != count)
+        return false;
+    for (const ParsedArgument& a : st.arguments)
+        if (a.type != ArgumentType::Text || a.end - a.begin < 2 || script.clean[a.end - 1] != '"' ||
+            a.text.find('"') != std::string::npos)
+            return false;
+    return true;
 }
 
 void ReplaceStatement(const MappedText& text, const ParsedScript& script, const ParsedStatement& st,
@@ -145,6 +151,11 @@ void ReplaceStatement(const MappedText& text, const ParsedScript& script, const 
     result->bytes += generated;
     result->origin.resize(result->bytes.size(), at);
     *copied = end;
+}
+
+void AppendRest(const MappedText& text, uint32_t copied, MappedText* result) {
+    result->bytes.append(text.bytes, copied, std::string::npos);
+    result->origin.insert(result->origin.end(), text.origin.begin() + copied, text.origin.end());
 }
 
 std::string NameProblem(const std::string& name) {
@@ -201,9 +212,7 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
                                   "stores the folder's files itself");
             continue;
         }
-        if (st.refused || st.quoteTrouble || !st.closed || st.close + 1 != st.end ||
-            st.arguments.size() != 2 || !IsWholeText(script, st.arguments[0]) ||
-            !IsWholeText(script, st.arguments[1]) || st.arguments[0].text.empty() ||
+        if (!TakesWholeTexts(script, st, 2) || st.arguments[0].text.empty() ||
             st.arguments[1].text.empty()) {
             diagnostics->Fail(at, "MoveFolder takes two texts: MoveFolder (\"source\", "
                                   "\"destination\");");
@@ -223,8 +232,6 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
 
         ReplaceStatement(text, script, st, at, expander.statements, &copied, &result.text);
     }
-    result.text.bytes.append(text.bytes, copied, std::string::npos);
-    result.text.origin.insert(result.text.origin.end(), text.origin.begin() + copied,
-                              text.origin.end());
+    AppendRest(text, copied, &result.text);
     return result;
 }

@@ -29,8 +29,10 @@ FolderExpansion ExpandMoveFolders(const MappedText& text, const std::string& sou
                                   const std::vector<std::string>& takenNames, bool allowed,
                                   const CodePage& codePage, Diagnostics* diagnostics);
 
-// A text in quotes and nothing else, as build-time statements take them.
-bool IsWholeText(const ParsedScript& script, const ParsedArgument& a);
+// Build-time statements (MoveFolder, Uninstaller) and their expansion in
+// place. A statement takes whole texts when it is closed, read whole by the
+// installer, and has count arguments, each a text in quotes and nothing else.
+bool TakesWholeTexts(const ParsedScript& script, const ParsedStatement& st, size_t count);
 
 // Appends to result the text from *copied up to the statement, then lines in
 // its place, one a line and indented like it (their origin: at, where the
@@ -38,6 +40,9 @@ bool IsWholeText(const ParsedScript& script, const ParsedArgument& a);
 void ReplaceStatement(const MappedText& text, const ParsedScript& script, const ParsedStatement& st,
                       uint32_t at, const std::vector<std::string>& lines, uint32_t* copied,
                       MappedText* result);
+
+// Appends the text from copied to its end: after the last replacement.
+void AppendRest(const MappedText& text, uint32_t copied, MappedText* result);
 
 // Empty when Windows can hold name and a script text can carry it; else why not.
 std::string NameProblem(const std::string& name);

@@ -59,9 +59,7 @@ MappedText ExpandUninstaller(const MappedText& text, uint32_t sourceSize, uint64
             continue;
         }
         seen = true;
-        if (st.refused || st.quoteTrouble || !st.closed || st.close + 1 != st.end ||
-            st.arguments.size() != 3 || !IsWholeText(script, st.arguments[0]) ||
-            !IsWholeText(script, st.arguments[1]) || !IsWholeText(script, st.arguments[2])) {
+        if (!TakesWholeTexts(script, st, 3)) {
             diagnostics->Fail(at, "Uninstaller takes three texts: Uninstaller (\"key\", "
                                   "\"publisher\", \"version\");");
             continue;
@@ -90,7 +88,6 @@ MappedText ExpandUninstaller(const MappedText& text, uint32_t sourceSize, uint64
             Number(key, "NoRepair", 1)};
         ReplaceStatement(text, script, st, at, lines, &copied, &result);
     }
-    result.bytes.append(text.bytes, copied, std::string::npos);
-    result.origin.insert(result.origin.end(), text.origin.begin() + copied, text.origin.end());
+    AppendRest(text, copied, &result);
     return result;
 }
