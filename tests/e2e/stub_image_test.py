@@ -174,9 +174,10 @@ def check(stub, architecture, icon_script):
     # The uninstallers and the x86-64 stub can be moved (ASLR); the i686 stub has
     # no room for its relocations. Each relocation lies in a section.
     assert bool(image.characteristics & 0x0001) != movable, "relocations stripped or not"
-    for at in relocations(data):
+    fixed = relocations(data)
+    for at in fixed:
         image.offset(at)
-    assert uninstaller == bool(relocations(data)), "relocations where there are addresses"
+    assert uninstaller == bool(fixed), "relocations where there are addresses"
     assert image.directory[9] == (0, 0), "no thread-local storage"
     imports = image.imports()
     assert set(imports) <= ALLOWED_DLLS, f"imports from {sorted(set(imports) - ALLOWED_DLLS)}"
