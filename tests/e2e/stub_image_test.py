@@ -174,8 +174,7 @@ def check(stub, architecture, icon_script):
     # The uninstallers and the x86-64 stub can be moved (ASLR); the i686 stub has
     # no room for its relocations. Each relocation lies in a section.
     assert bool(image.characteristics & 0x0001) != movable, "relocations stripped or not"
-    fixed = relocations(data)
-    for at in fixed:
+    for at in (fixed := relocations(data)):
         image.offset(at)
     assert uninstaller == bool(fixed), "relocations where there are addresses"
     assert image.directory[9] == (0, 0), "no thread-local storage"
