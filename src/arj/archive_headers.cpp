@@ -21,14 +21,13 @@ static void SkipInput(Extraction* x, uint32_t count) {
     if (x->lzma)
         ReadLzmaBlock(x, 0, count);
     else if (fseek(x->archive, (long)count, SEEK_CUR) != 0)
-        FailExtraction(x, ReadFailedMessage, "");
+        FailRead(x);
 }
 
 // A little-endian number of 1 to 4 bytes.
 static uint32_t ReadNumber(Extraction* x, size_t bytes) {
     uint32_t value = 0;
-    if (ReadInput(x, (unsigned char*)&value, bytes) != bytes)
-        FailExtraction(x, ReadFailedMessage, "");
+    if (ReadInput(x, (unsigned char*)&value, bytes) != bytes) FailRead(x);
     return value;
 }
 
@@ -82,12 +81,12 @@ static long FindArchiveStart(Extraction* x) {
 
 void OpenArchive(Extraction* x, const char* name) {
     x->archive = PlatformOpenFile(name, "rb");
-    if (!x->archive) FailExtraction(x, CantOpenMessage, name);
+    if (!x->archive) FailExtractionWith(x, CantOpenMessage, name);
     long start = FindArchiveStart(x);
-    if (start < 0) FailExtraction(x, NotAnArchiveMessage, name);
+    if (start < 0) FailExtractionWith(x, NotAnArchiveMessage, name);
     fseek(x->archive, start, SEEK_SET);
     // The search accepts a size of 0 when four zero bytes (its "CRC") follow.
-    if (!ReadHeader(x)) FailExtraction(x, InvalidCommentMessage, "");
+    if (!ReadHeader(x)) FailExtraction(x, InvalidCommentMessage);
 }
 
 static void StripParity(char* text) {
@@ -117,11 +116,11 @@ static void FillEntry(Extraction* x, unsigned n) {
 }
 
 int ReadHeader(Extraction* x) {
-    if (ReadWord(x) != ArjHeaderId) FailExtraction(x, BadHeaderMessage, "");
+    if (ReadWord(x) != ArjHeaderId) FailExtraction(x, BadHeaderMessage);
     unsigned n = ReadWord(x);
     if (n == 0) return 0;
-    if (n > MaxBasicHeaderSize) FailExtraction(x, BadHeaderMessage, "");
-    if (!ReadBasicHeader(x, n)) FailExtraction(x, HeaderCrcMessage, "");
+    if (n > MaxBasicHeaderSize) FailExtraction(x, BadHeaderMessage);
+    if (!ReadBasicHeader(x, n)) FailExtraction(x, HeaderCrcMessage);
     FillEntry(x, n);
     // Extended headers carry nothing we use; their CRCs go unchecked.
     for (unsigned size = ReadWord(x); size != 0; size = ReadWord(x)) SkipInput(x, size + 4);
@@ -142,7 +141,7 @@ int IsEntrySupported(const Extraction* x) {
 }
 
 void SkipEntryData(Extraction* x) {
-    if (x->entry.compressedSize < 0) FailExtraction(x, ReadFailedMessage, "");
+    if (x->entry.compressedSize < 0) FailRead(x);
     SkipInput(x, x->remaining);
     x->remaining = 0;
 }

@@ -110,7 +110,7 @@ static void CopyStored(Extraction* x) {
     for (;;) {
         uint32_t count = chunk - kept;
         if (count > x->remaining) count = x->remaining;
-        if (ReadInput(x, x->input + kept, count) != count) FailExtraction(x, ReadFailedMessage, "");
+        if (ReadInput(x, x->input + kept, count) != count) FailRead(x);
         x->remaining -= count;
         count += kept;
         uint32_t done = count;
@@ -144,7 +144,7 @@ static void CloseOutput(Extraction* x) {
     // A failing close can lose the last buffered bytes of the file.
     int closed = fclose(x->output) == 0;
     x->output = 0;
-    if (!closed) FailExtraction(x, WriteFailedMessage, "");
+    if (!closed) FailExtraction(x, WriteFailedMessage);
 }
 
 static void OpenStep(Extraction* x) {

@@ -12,7 +12,7 @@
 // header could not be read either.
 static void ReadInputBlock(Extraction* x) {
     size_t want = x->remaining < (uint32_t)InputBufferSize ? x->remaining : (size_t)InputBufferSize;
-    if (fread(x->input, 1, want, x->archive) != want) FailExtraction(x, ReadFailedMessage, "");
+    if (fread(x->input, 1, want, x->archive) != want) FailRead(x);
     x->remaining -= (uint32_t)want;
     x->next = x->input;
     x->end = x->input + want;

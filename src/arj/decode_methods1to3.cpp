@@ -18,7 +18,7 @@
 enum { NoZeroRun = -1 };
 
 static void BadHuffmanCode(Extraction* x) {
-    FailExtraction(x, BadHuffmanCodeMessage, "");
+    FailExtraction(x, BadHuffmanCodeMessage);
 }
 
 static void BuildTable(Extraction* x, int count, const uint8_t* lengths, int tableBits,

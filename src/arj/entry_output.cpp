@@ -12,7 +12,7 @@
 enum { TextChunk = 2048 };
 
 static void WriteOrFail(Extraction* x, const unsigned char* bytes, size_t count) {
-    if (fwrite(bytes, 1, count, x->output) != count) FailExtraction(x, WriteFailedMessage, "");
+    if (fwrite(bytes, 1, count, x->output) != count) FailExtraction(x, WriteFailedMessage);
 }
 
 void WriteDecoded(Extraction* x, const unsigned char* bytes, size_t count) {

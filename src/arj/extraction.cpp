@@ -42,13 +42,22 @@ void FailEntry(Extraction* x) {
     __builtin_longjmp(x->jump, 1);
 }
 
-void FailExtraction(Extraction* x, const char* format, const char* argument) {
+void FailExtractionWith(Extraction* x, const char* format, const char* argument) {
     FormatText(x->message, sizeof x->message, format, argument); // never empty
     __builtin_longjmp(x->jump, 1);
 }
 
+// Out of line, as the failures are: each call site passes less.
+void FailExtraction(Extraction* x, const char* message) {
+    FailExtractionWith(x, message, "");
+}
+
+void FailRead(Extraction* x) {
+    FailExtraction(x, ReadFailedMessage);
+}
+
 void* AllocateOrFail(Extraction* x, size_t size) {
     void* block = malloc(size);
-    if (!block) FailExtraction(x, OutOfMemoryMessage, "");
+    if (!block) FailExtraction(x, OutOfMemoryMessage);
     return block;
 }

@@ -111,9 +111,12 @@ StepResult RunStep(Extraction* x, ExtractionStep step);
 // codes are broken): ends the step.
 [[noreturn]] void FailEntry(Extraction* x);
 
-// The archive cannot be read on: message is format with argument in place of
-// %s; ends the step.
-[[noreturn]] void FailExtraction(Extraction* x, const char* format, const char* argument);
+// The archive cannot be read on: message says why; ends the step.
+[[noreturn]] void FailExtraction(Extraction* x, const char* message);
+// The same with argument in place of the %s of format.
+[[noreturn]] void FailExtractionWith(Extraction* x, const char* format, const char* argument);
+// FailExtraction with ReadFailedMessage, which most reads share.
+[[noreturn]] void FailRead(Extraction* x);
 
 // Memory from the heap; "Out of memory" when there is none. The caller frees it.
 void* AllocateOrFail(Extraction* x, size_t size);

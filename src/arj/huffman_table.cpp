@@ -81,7 +81,7 @@ unsigned WalkTree(Extraction* x, unsigned node, unsigned look, int tableBits, in
     // could ask for more.
     unsigned c = node;
     for (unsigned mask = 1u << (15 - tableBits); c >= (unsigned)symbolCount; mask >>= 1) {
-        if (mask == 0) FailExtraction(x, BadHuffmanCodeMessage, "");
+        if (mask == 0) FailExtraction(x, BadHuffmanCodeMessage);
         ARJ_INVARIANT(c < NodeStoreSize);
         c = (look & mask) ? x->codes.rightChild[c] : x->codes.leftChild[c];
     }

@@ -80,7 +80,7 @@ struct LzmaDecoder {
 };
 
 static void FailData(LzmaDecoder* d) {
-    FailExtraction(d->x, BadLzmaDataMessage, "");
+    FailExtraction(d->x, BadLzmaDataMessage);
 }
 
 static unsigned NextInputByte(LzmaDecoder* d) {
@@ -88,8 +88,7 @@ static unsigned NextInputByte(LzmaDecoder* d) {
         uint32_t want =
             d->inputLeft < (uint32_t)LzmaInputSize ? d->inputLeft : (uint32_t)LzmaInputSize;
         if (want == 0) FailData(d); // the stream needs bytes past its data
-        if (fread(d->input, 1, want, d->x->archive) != want)
-            FailExtraction(d->x, ReadFailedMessage, "");
+        if (fread(d->input, 1, want, d->x->archive) != want) FailRead(d->x);
         d->inputLeft -= want;
         d->next = d->input;
         d->end = d->input + want;
