@@ -176,23 +176,19 @@ static void ReportEntry(const ArchiveEntry* entry, EntryStatus, void*) {
 }
 
 // The end status names what failed: a run that lost files or steps must not
-// read as complete.
+// read as complete. Made of pieces, so that the texts they share are kept once.
 static void ShowEndStatus(const char* firstFailure) {
     char text[MessageSize];
     int entries = controller.entriesFailed, steps = controller.stepsFailed;
-    if (steps && entries)
-        FormatText(text, sizeof text,
-                   "Installation incomplete: %d archive entries could not be extracted; %d steps "
-                   "failed, the first: %s",
-                   entries, steps, firstFailure);
-    else if (steps)
-        FormatText(text, sizeof text, "Installation incomplete: %d steps failed, the first: %s",
-                   steps, firstFailure);
-    else if (entries)
-        FormatText(text, sizeof text,
-                   "Installation incomplete: %d archive entries could not be extracted.", entries);
-    else
-        FormatText(text, sizeof text, "Installation complete.");
+    size_t length = FormatText(text, sizeof text, "Installation %s",
+                               entries || steps ? "incomplete: " : "complete.");
+    if (entries)
+        length +=
+            FormatText(text + length, sizeof text - length,
+                       "%d archive entries could not be extracted%s", entries, steps ? "; " : ".");
+    if (steps)
+        FormatText(text + length, sizeof text - length, "%d steps failed, the first: %s", steps,
+                   firstFailure);
     UiSetStatusText(text);
 }
 

@@ -4,8 +4,8 @@
 
 #include <stdarg.h>
 
-void FormatText(char* buffer, size_t size, const char* format, ...) {
-    if (size == 0) return;
+size_t FormatText(char* buffer, size_t size, const char* format, ...) {
+    if (size == 0) return 0;
     va_list args;
     va_start(args, format);
     size_t out = 0;
@@ -34,4 +34,5 @@ void FormatText(char* buffer, size_t size, const char* format, ...) {
     }
     buffer[out] = 0;
     va_end(args);
+    return out;
 }

@@ -8,4 +8,5 @@
 // boundaries, which texts read byte by byte do not need.
 #define BYTE_ALIGNED __attribute__((aligned(1)))
 
-void FormatText(char* buffer, size_t size, const char* format, ...);
+// Gives the length of the text written.
+size_t FormatText(char* buffer, size_t size, const char* format, ...);
