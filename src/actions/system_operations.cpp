@@ -11,10 +11,11 @@ enum {
 // ERROR_FILENAME_EXCED_RANGE: only the installer gives it, so the name stays here.
 static const int32_t FileNameTooLong = PLATFORM_HRESULT_FROM_WIN32(206);
 
+// The four roots' values follow each other: no table needed.
 PlatformKey RegistryRootKey(int32_t rootIndex) {
-    static const PlatformKey roots[4] = {PLATFORM_HKEY_CLASSES_ROOT, PLATFORM_HKEY_CURRENT_USER,
-                                         PLATFORM_HKEY_LOCAL_MACHINE, PLATFORM_HKEY_USERS};
-    return rootIndex >= 0 && rootIndex < 4 ? roots[rootIndex] : 0;
+    return (uint32_t)rootIndex < 4
+               ? (PlatformKey)((uintptr_t)PLATFORM_HKEY_CLASSES_ROOT + rootIndex)
+               : 0;
 }
 
 // Opens keyPath for writing, or creates it. 0 when neither works.
