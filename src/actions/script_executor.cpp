@@ -42,7 +42,12 @@ int TitleCommand(const char* title) {
     return 1;
 }
 
-static int AddRemoveRegistry(int written, int32_t root, const char* key, const char* valueName) {
+// The status shows the value as the script wrote it: the data before
+// expansion, or the number. The record is made only for a value written.
+static int RegistryStep(int written, int32_t root, const char* key, const char* valueName,
+                        const char* shown) {
+    FormatText(status, sizeof status, "Adding Registry Key: %s:%s", valueName, shown);
+    UiSetStatusText(status);
     if (!written) return 0;
     CommandRecord* record = NewLogRecord(LOG_REMOVE_REGISTRY);
     SetLogInteger(record, root, 0);
@@ -53,16 +58,14 @@ static int AddRemoveRegistry(int written, int32_t root, const char* key, const c
 
 int RegistryCommand(int32_t root, const char* key, const char* valueName, const char* data) {
     int written = WriteRegistryString(root, key, valueName, ExpandPath(data));
-    FormatText(status, sizeof status, "Adding Registry Key: %s:%s", valueName, data);
-    UiSetStatusText(status);
-    return AddRemoveRegistry(written, root, key, valueName);
+    return RegistryStep(written, root, key, valueName, data);
 }
 
 int RegistryIntCommand(int32_t root, const char* key, const char* valueName, int32_t value) {
     int written = WriteRegistryDword(root, key, valueName, value);
-    FormatText(status, sizeof status, "Adding Registry Key: %s:%d", valueName, (int)value);
-    UiSetStatusText(status);
-    return AddRemoveRegistry(written, root, key, valueName);
+    char number[12];
+    FormatText(number, sizeof number, "%d", (int)value);
+    return RegistryStep(written, root, key, valueName, number);
 }
 
 // Each level made gets its record, the deepest last, so that the log (newest
