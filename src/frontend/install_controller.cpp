@@ -39,6 +39,7 @@ struct InstallController {
     int targetGiven;                // /D= was given: targetArgument holds it
     char temp[PLATFORM_MAX_PATH];   // the user's temporary folder, with its backslash
     char folder[PLATFORM_MAX_PATH]; // our private folder inside it; empty while there is none
+    char path[PLATFORM_MAX_PATH];   // the installer's own file, which holds the package
 };
 
 static InstallController controller;
@@ -111,8 +112,8 @@ int RunInstaller(const char* commandLine) {
     // A target that does not fit would install somewhere else.
     if (!targetFits) ShowFatal("Target directory too long.");
 
-    char path[PLATFORM_MAX_PATH];
-    if (!PlatformGetModuleFileName(path, sizeof path))
+    const char* path = controller.path;
+    if (!PlatformGetModuleFileName(controller.path, sizeof controller.path))
         ShowFatal("This folder's name can't be used here: move the installer to another folder.");
     if (CheckPackage(path, installerSeal.packageLength, installerSeal.packageCrc) == PackageDamaged)
         ExtractionFailed("This installer is damaged or incomplete: download it again.");
@@ -204,10 +205,8 @@ void OnInstall(void) {
     controller.numFiles = GetCommandInteger(COMMAND_NUM_FILES, 0);
     EnterPrivateFolder();
 
-    char path[PLATFORM_MAX_PATH];
     char message[MessageSize];
-    PlatformGetModuleFileName(path, sizeof path);
-    controller.entriesFailed = ExtractArchive(path, ReportEntry, 0, message);
+    controller.entriesFailed = ExtractArchive(controller.path, ReportEntry, 0, message);
     if (controller.entriesFailed == ArchiveFailed) ExtractionFailed(message);
     char firstFailure[StatusSize];
     controller.stepsFailed = RunScript(firstFailure);
