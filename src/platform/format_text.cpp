@@ -4,6 +4,21 @@
 
 #include <stdarg.h>
 
+#ifdef VANTOREL_STUB
+#include <stdio.h>
+
+// msvcrt's formatter writes the same texts for %s, %d and %%; it leaves a
+// text that fills the count unterminated and gives -1 for one cut short.
+size_t FormatText(char* buffer, size_t size, const char* format, ...) {
+    if (size == 0) return 0;
+    va_list args;
+    va_start(args, format);
+    int length = _vsnprintf(buffer, size - 1, format, args);
+    va_end(args);
+    buffer[size - 1] = 0;
+    return length < 0 ? size - 1 : (size_t)length;
+}
+#else
 size_t FormatText(char* buffer, size_t size, const char* format, ...) {
     if (size == 0) return 0;
     va_list args;
@@ -36,3 +51,4 @@ size_t FormatText(char* buffer, size_t size, const char* format, ...) {
     va_end(args);
     return out;
 }
+#endif
