@@ -153,20 +153,35 @@ int DesktopIconCommand(const char* target, const char* name) {
     return saved;
 }
 
-// Runs one record; 0 when its step failed. Other names are passed over.
+// Runs one record; 0 when its step failed. Other names are passed over. One
+// loop finds the name in the list, in place of a comparison per command.
 static int RunCommand(const CommandRecord* record) {
+    enum { Title, Registry, RegistryInt, MakeDirectory, MoveFile, StartMenu, DesktopIcon, Message };
+    BYTE_ALIGNED static const char names[] =
+        COMMAND_TITLE "\0" COMMAND_REGISTRY "\0" COMMAND_REGISTRY_INT "\0" COMMAND_MAKE_DIRECTORY
+                      "\0" COMMAND_MOVE_FILE "\0" COMMAND_START_MENU "\0" COMMAND_DESKTOP_ICON
+                      "\0" COMMAND_MESSAGE "\0";
     const CommandArgument* a = record->arguments;
-    const char* name = record->name;
-    if (!strcmp(name, COMMAND_TITLE)) return TitleCommand(a[0].text);
-    if (!strcmp(name, COMMAND_REGISTRY))
+    int command = 0;
+    for (const char* n = names; *n && strcmp(record->name, n); n += strlen(n) + 1) command++;
+    switch (command) {
+    case Title:
+        return TitleCommand(a[0].text);
+    case Registry:
         return RegistryCommand(a[0].intValue, a[1].text, a[2].text, a[3].text);
-    if (!strcmp(name, COMMAND_REGISTRY_INT))
+    case RegistryInt:
         return RegistryIntCommand(a[0].intValue, a[1].text, a[2].text, a[3].intValue);
-    if (!strcmp(name, COMMAND_MAKE_DIRECTORY)) return MakeDirectoryCommand(a[0].text);
-    if (!strcmp(name, COMMAND_MOVE_FILE)) return MoveFileCommand(a[0].text, a[1].text);
-    if (!strcmp(name, COMMAND_START_MENU)) return StartMenuCommand(a[0].text, a[1].text, a[2].text);
-    if (!strcmp(name, COMMAND_DESKTOP_ICON)) return DesktopIconCommand(a[0].text, a[1].text);
-    if (!strcmp(name, COMMAND_MESSAGE)) UiShowInfo(a[0].text);
+    case MakeDirectory:
+        return MakeDirectoryCommand(a[0].text);
+    case MoveFile:
+        return MoveFileCommand(a[0].text, a[1].text);
+    case StartMenu:
+        return StartMenuCommand(a[0].text, a[1].text, a[2].text);
+    case DesktopIcon:
+        return DesktopIconCommand(a[0].text, a[1].text);
+    case Message:
+        UiShowInfo(a[0].text);
+    }
     return 1;
 }
 
