@@ -40,14 +40,15 @@ void SetLogInteger(CommandRecord* record, int32_t value, int slot) {
 
 void WriteLogLine(FILE* file, const CommandRecord* record) {
     fprintf(file, "%s (", record->name);
-    int count = CountArguments(record);
-    for (int slot = 0; slot < count; slot++) {
-        const CommandArgument* argument = &record->arguments[slot];
+    const char* separator = "";
+    for (const CommandArgument* argument = record->arguments;
+         argument < record->arguments + ArgumentSlots && argument->type != ArgumentType::None;
+         argument++) {
         if (argument->type == ArgumentType::Integer)
-            fprintf(file, "%d", (int)argument->intValue);
+            fprintf(file, "%s%d", separator, (int)argument->intValue);
         else
-            fprintf(file, "\"%s\"", argument->text);
-        if (slot + 1 < count) fputs(", ", file);
+            fprintf(file, "%s\"%s\"", separator, argument->text);
+        separator = ", ";
     }
     fputs(");\n", file);
 }
