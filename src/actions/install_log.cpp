@@ -59,17 +59,16 @@ enum { LockTries = 100 }; // for another installer's log: 10 s in steps of 100 m
 // missing but never cut: two installers into one folder merge in turn.
 static FILE* OpenLogAlone(const char* path) {
     for (int tries = 0; tries < LockTries; tries++) {
-        FILE* file = PlatformOpenFileAlone(path, "r+b");
+        uint32_t error;
+        FILE* file = PlatformOpenFileAlone(path, "r+b", &error);
         if (file) return file;
-        uint32_t error = PlatformGetLastError();
         if (error == PLATFORM_ERROR_FILE_NOT_FOUND) {
             // Made, then opened again: "w+" would cut a log another
             // installer wrote in between.
-            if ((file = PlatformOpenFileAlone(path, "a+b"))) {
+            if ((file = PlatformOpenFileAlone(path, "a+b", &error))) {
                 fclose(file);
                 continue;
             }
-            error = PlatformGetLastError();
         }
         if (error != PLATFORM_ERROR_SHARING_VIOLATION) return 0;
         PlatformSleep(100);

@@ -107,9 +107,9 @@ void PlatformListFiles(const char* folder, PlatformFileVisitor visit);
 // ordinary stdio calls on the stream.
 FILE* PlatformOpenFile(const char* path, const char* mode);
 // _fsopen(path, mode, _SH_DENYRW): no other opener until it is closed; a
-// failure leaves its Win32 error for PlatformGetLastError (a sharing
-// violation while another holds it).
-FILE* PlatformOpenFileAlone(const char* path, const char* mode);
+// failure puts its Win32 error into *error (a sharing violation while
+// another holds it).
+FILE* PlatformOpenFileAlone(const char* path, const char* mode, uint32_t* error);
 // _chsize: the file ends after size bytes, the stream flushed first.
 // Nonzero on success.
 int PlatformSetFileSize(FILE* file, long size);

@@ -200,10 +200,13 @@ FILE* PlatformOpenFile(const char* path, const char* mode) {
 }
 
 // Another opener is not shut out: tests run one process.
-FILE* PlatformOpenFileAlone(const char* path, const char* mode) {
+FILE* PlatformOpenFileAlone(const char* path, const char* mode, uint32_t* error) {
     Record("OpenFileAlone", {path, mode});
     FILE* file = PlatformOpenFile(path, mode);
-    if (!file) Failed();
+    if (!file) {
+        Failed();
+        *error = State().lastError;
+    }
     return file;
 }
 

@@ -202,9 +202,11 @@ void PlatformSleep(uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
-FILE* PlatformOpenFileAlone(const char* path, const char* mode) {
+// The runtime keeps the Win32 error of its failed call: no need to hand it
+// on through the thread's last error.
+FILE* PlatformOpenFileAlone(const char* path, const char* mode, uint32_t* error) {
     FILE* file = _fsopen(path, mode, _SH_DENYRW);
-    if (!file) SetLastError(_doserrno);
+    if (!file) *error = _doserrno;
     return file;
 }
 
