@@ -127,10 +127,9 @@ void UiRunDialog(void) {
 
 // The box writes the chosen item's display name and path into buffers of its
 // own: only a file-system path reaches the caller's buffer, so an item without
-// one (a printer, the drives folder itself) leaves it as it was.
+// one (a printer, the drives folder itself) leaves it as it was. The shell
+// allocates item lists with COM's task allocator, which CoTaskMemFree frees.
 int UiBrowseForFolder(const char* title, char* buffer) {
-    IMalloc* allocator;
-    if (FAILED(SHGetMalloc(&allocator))) return 0;
     // The folder box is a COM client, which wants COM started on this thread.
     HRESULT com = CoInitialize(0);
     int chosen = 0;
@@ -149,11 +148,10 @@ int UiBrowseForFolder(const char* title, char* buffer) {
                 FormatText(buffer, UiTextSize, "%s", path);
                 chosen = 1;
             }
-            allocator->Free(item);
+            CoTaskMemFree(item);
         }
-        allocator->Free(drives);
+        CoTaskMemFree(drives);
     }
     if (SUCCEEDED(com)) CoUninitialize();
-    allocator->Release();
     return chosen;
 }
