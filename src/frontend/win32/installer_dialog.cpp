@@ -102,8 +102,9 @@ void UiSetCancelCaption(const char* text) {
     SetWindowTextA(Control(CancelButton), text);
 }
 
+// SetWindowPos to HWND_TOP, neither moved nor sized, in one argument.
 void UiBringToFront(void) {
-    SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    BringWindowToTop(dialog);
 }
 
 void UiCloseDialog(void) {
