@@ -21,6 +21,9 @@ static const char Caption[] = "Vantorel";
 
 static HWND dialog;
 
+// The linker's name for the program's own image: its module handle.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 static HWND Control(int id) {
     return GetDlgItem(dialog, id);
 }
@@ -120,7 +123,7 @@ void UiCloseDialog(void) {
 void UiRunDialog(void) {
     FARPROC initCommonControls = GetProcAddress(LoadLibraryA("comctl32.dll"), "InitCommonControls");
     if (initCommonControls) initCommonControls();
-    INT_PTR result = DialogBoxParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(DialogTemplate), 0,
+    INT_PTR result = DialogBoxParamA((HINSTANCE)&__ImageBase, MAKEINTRESOURCEA(DialogTemplate), 0,
                                      DialogProcedure, 0);
     dialog = 0;
     if (result == -1) ShowFatal("Cannot show the installer dialog.");

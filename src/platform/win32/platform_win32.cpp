@@ -25,13 +25,14 @@ void PlatformBecomeDpiAware(void) {
 // DLLs load later by name (delay-loaded imports among them, which Wine resolves
 // through the program's folder whatever the search) are loaded here from the
 // system folder by full path: a later load by name finds them loaded.
+// kernel32.dll, loaded with every process, is found by LoadLibraryA as it is.
 void PlatformRestrictDllSearch(void) {
     BYTE_ALIGNED static const char later[] =
         "uxtheme\0userenv\0propsys\0dwmapi\0cryptbase\0apphelp\0"
         "oleacc\0ntmarta\0version\0msimg32\0winmm\0";
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
     SetDefaultDllDirectoriesCall restrict = (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(
-        GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+        LoadLibraryA("kernel32.dll"), "SetDefaultDllDirectories");
     if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
     char path[MAX_PATH + 16];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
