@@ -264,9 +264,7 @@ void PlatformSetSilent(int silent) {
     silentMode = silent;
 }
 
+// msvcrt's exit writes out the buffered streams, then calls ExitProcess.
 void PlatformExit(int code) {
-    // ExitProcess skips the C runtime's exit, so its buffered streams are
-    // written out here.
-    fflush(0);
-    ExitProcess((UINT)code);
+    exit(code);
 }
