@@ -120,37 +120,38 @@ static int BuildPath(char* path, const char* a, const char* b, const char* c) {
     return 1;
 }
 
-// A link path that does not fit its buffer is not created: a cut path would
-// put the shortcut somewhere else. Recorded only when saved.
-static int MakeShortcut(const char* linkPath, int fits, const char* target, const char* name) {
-    if (!fits) return 0;
-    PlatformCoInitialize();
-    int32_t result = CreateShortcut(ExpandPath(target), linkPath, name);
-    PlatformCoUninitialize();
-    if (result < 0) return 0;
-    AddPathRecord(LOG_DELETE_FILE, linkPath, strlen(linkPath));
-    return 1;
+// Saves the shortcut link\name.lnk to target, and shows the status. A link
+// path that does not fit its buffer is not created: a cut path would put the
+// shortcut somewhere else. Recorded only when saved.
+static int AddShortcut(char* link, int fits, const char* target, const char* name,
+                       const char* format) {
+    int saved = 0;
+    if (fits && BuildPath(link, "\\", name, ".lnk")) {
+        PlatformCoInitialize();
+        int32_t result = CreateShortcut(ExpandPath(target), link, name);
+        PlatformCoUninitialize();
+        saved = result >= 0;
+        if (saved) AddPathRecord(LOG_DELETE_FILE, link, strlen(link));
+    }
+    ShowStatus(format, name);
+    return saved;
 }
 
 int StartMenuCommand(const char* target, const char* group, const char* name) {
-    char link[LinkPathSize] = "";
+    char link[LinkPathSize];
+    link[0] = 0;
     // A group folder whose path does not fit is neither made nor logged: the
     // cut path would name another folder, which the uninstaller would remove.
-    int fits = BuildPath(link, folderVariables.programsDir, "\\", group);
-    int made = fits && MakeDirectoryCommand(link);
-    fits = made && BuildPath(link, "\\", name, ".lnk");
-    int saved = MakeShortcut(link, fits, target, name);
-    ShowStatus("Adding to Startmenu: %s", name);
-    return saved;
+    int made =
+        BuildPath(link, folderVariables.programsDir, "\\", group) && MakeDirectoryCommand(link);
+    return AddShortcut(link, made, target, name, "Adding to Startmenu: %s");
 }
 
 int DesktopIconCommand(const char* target, const char* name) {
-    char link[LinkPathSize] = "";
-    int fits =
-        BuildPath(link, folderVariables.desktopDir, "\\", name) && BuildPath(link, ".lnk", "", "");
-    int saved = MakeShortcut(link, fits, target, name);
-    ShowStatus("Adding Desktop Icon: %s", name);
-    return saved;
+    char link[LinkPathSize];
+    link[0] = 0;
+    int fits = BuildPath(link, folderVariables.desktopDir, "", "");
+    return AddShortcut(link, fits, target, name, "Adding Desktop Icon: %s");
 }
 
 // Runs one record; 0 when its step failed. Other names are passed over. One
