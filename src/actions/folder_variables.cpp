@@ -61,14 +61,7 @@ void LoadFolderVariables(void) {
     SetFolder(f->targetDir, ExpandPath(target ? target : ""));
 }
 
-// Appends text to the result at *length, cut at the buffer's end.
-static void Append(int* length, const char* text, int count) {
-    int room = ExpansionSize - 1 - *length;
-    if (count > room) count = room;
-    memcpy(expansion + *length, text, count);
-    *length += count;
-}
-
+// The folder of a % letter; the empty text for another letter.
 static const char* FolderOfLetter(char letter) {
     switch (letter) {
     case 'p':
@@ -82,20 +75,26 @@ static const char* FolderOfLetter(char letter) {
     case 'r':
         return folderVariables.rootDir;
     default:
-        return 0;
+        return "";
     }
 }
 
+// Each byte, or each folder in place of its variable, is appended at one
+// place, cut at the buffer's end.
 const char* ExpandPath(const char* text) {
     int length = 0;
     for (const char* p = text; *p; p++) {
-        if (*p != '%') {
-            Append(&length, p, 1);
-            continue;
+        const char* piece = p;
+        int count = 1;
+        if (*p == '%') {
+            if (!p[1]) break; // a trailing % is dropped
+            piece = FolderOfLetter(*++p);
+            count = (int)strlen(piece);
         }
-        if (!p[1]) break; // a trailing % is dropped
-        const char* folder = FolderOfLetter(*++p);
-        if (folder) Append(&length, folder, (int)strlen(folder));
+        int room = ExpansionSize - 1 - length;
+        if (count > room) count = room;
+        memcpy(expansion + length, piece, count);
+        length += count;
     }
     expansion[length] = 0;
     return expansion;
