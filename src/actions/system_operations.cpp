@@ -69,11 +69,12 @@ int MakeDirectoryPath(const char* path, LevelMade made, int closed) {
     if (PlatformGetCurrentDirectory(sizeof saved, saved) >= sizeof saved) return 0;
     char root[4] = {path[0], ':', '\\', 0};
     int entered = PlatformSetCurrentDirectory(root);
-    for (size_t at = 2; entered && at < length;) {
+    // The path's NUL ends both scans.
+    for (size_t at = 2; entered;) {
         while (path[at] == '\\') at++;
         size_t end = at;
-        while (end < length && path[end] != '\\') end++;
-        if (end == at) break; // only separators were left
+        while (path[end] && path[end] != '\\') end++;
+        if (end == at) break; // nothing or only separators were left
         memcpy(level, path + at, end - at);
         level[end - at] = 0;
         at = end;
@@ -83,7 +84,7 @@ int MakeDirectoryPath(const char* path, LevelMade made, int closed) {
                               : PlatformCreateDirectory(level)) &&
                       PlatformSetCurrentDirectory(level);
             // The last level is named by the whole path, as it was written.
-            if (entered && made) made(path, at == length ? length : end);
+            if (entered && made) made(path, path[at] ? end : length);
         }
     }
     PlatformSetCurrentDirectory(saved);
