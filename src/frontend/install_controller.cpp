@@ -194,8 +194,8 @@ static void ShowEndStatus(const char* firstFailure) {
 }
 
 void OnInstall(void) {
-    static const int controls[] = {CancelButton, TargetLabel, TargetEdit,
-                                   BrowseButton, AboutButton, InstallButton};
+    static const uint16_t controls[] = {CancelButton, TargetLabel, TargetEdit,
+                                        BrowseButton, AboutButton, InstallButton};
     if (!controller.silent) {
         char text[UiTextSize];
         UiGetTargetText(text);
