@@ -25,7 +25,8 @@ CommandRecord* NewLogRecord(const char* name) {
     return record;
 }
 
-void SetLogText(CommandRecord* record, const char* text, int slot) {
+// Out of line: the stubs would copy it into each of its callers.
+__attribute__((noinline)) void SetLogText(CommandRecord* record, const char* text, int slot) {
     if (!record) return;
     record->arguments[slot].type = ArgumentType::Text;
     strncpy(record->arguments[slot].text, text, ArgumentTextSize - 1);
