@@ -240,8 +240,10 @@ static int PrepareArchiveName(const char* path, char* name) {
         name[length - 1] = 0;
         return 1;
     }
-    const char* slash = strrchr(name, '/');
-    if (strchr(slash ? slash + 1 : name, '.')) return 1;
+    int dotted = 0; // the last part holds a dot
+    for (const char* p = name; *p; p++)
+        if (*p == '/' || *p == '.') dotted = *p == '.';
+    if (dotted) return 1;
     if (length + 4 >= ArchiveNameSize) return 0;
     memcpy(name + length, ".arj", 5);
     return 1;
