@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
     liblzma-dev pkg-config                    # vantorel-pack's LZMA encoder
+    zlib1g-dev                                # and its icons' PNG images
     clang libclang-rt-14-dev                  # fuzzers and sanitizers
     g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the installer stubs
     wine wine64 wine32:i386                   # end-to-end tests (both stubs) and the demo

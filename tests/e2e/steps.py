@@ -497,18 +497,47 @@ MoveFile ("{0}.dat", "%t\{0}.dat"); StartMenu ("%t\tool.exe", "Life Tool", "Life
 StartMenu ("%t\{0}.dat", "Life Tool", "Life {0}");"""
 
 
+def disc_icon(path, rgb):
+    """A 32x32 icon of a disc, as a drawing program writes it: a 32-bit bitmap."""
+    pixels = b"".join(bytes((rgb[2], rgb[1], rgb[0], 255)) if (x - 15.5) ** 2 + (y - 15.5) ** 2
+                      < 200 else bytes(4) for y in range(32) for x in range(32))
+    dib = struct.pack("<IiiHHI20x", 40, 32, 64, 1, 32, 0) + pixels + bytes(128)
+    write(path, struct.pack("<HHHBBBBHHII", 0, 1, 1, 32, 32, 0, 0, 1, 32, len(dib), 22) + dib)
+
+
+def identity(options, wine, folder, program):
+    """What Explorer shows of program: its version values and its icon, as Windows reads them."""
+    probe = os.path.join(folder, "file_identity.exe")
+    if not os.path.exists(probe):
+        subprocess.run([windows_compiler(options), "-O1", "-o", probe,
+                        os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                     "file_identity.c"), "-lversion", "-lgdi32"],
+                       check=True, timeout=120)
+    lines = wine.run([probe, program]).stdout.decode().splitlines()
+    return dict(line.split("=", 1) for line in lines)
+
+
 def step_life(options):
     folder = fresh_folder(options, "life")
     # Signed by build: uninstall.exe before it is archived, the installer after.
     key, certificate = signing_key(folder)
     signer = (f"osslsigncode sign -certs {shlex.quote(certificate)} -key {shlex.quote(key)} "
               "-n 'Life Tool' -in {in} -out {out} >/dev/null")
+    if not windows_compiler(options):
+        raise Skipped("reading the icon and version back needs mingw")
+    icon = os.path.join(folder, "life.ico")
+    disc_icon(icon, (0xFF, 0x80, 0x00))
     packages = [make_package(options, os.path.join(folder, v), {"tool.exe": b"MZ %s" % v.encode(),
                                                                  v + ".dat": v.encode()},
-                             LIFE_SCRIPT.format(v), None, "--sign", signer) for v in "12"]
+                             LIFE_SCRIPT.format(v), None, "--sign", signer, "--icon", icon,
+                             "--version-info", f"ProductVersion={v}.0") for v in "12"]
     for package in packages:
         verify_signature(package, certificate)
     wine = Wine(options)
+    # The publisher's icon and version resource, in the installer and its uninstaller.
+    shown = {"ProductName": "Life Tool 2", "ProductVersion": "2.0", "FileVersion": "2.0",
+             "fixed": "2.0.0.0", "icon": "32x32 ff8000"}
+    expect_equal(shown, identity(options, wine, folder, packages[1]), "the installer's identity")
     # Where a Windows 10/11 user's installer of each build puts the product.
     program_files = r"C:\Program Files (x86)" if options.arch == "i686" else r"C:\Program Files"
     expect_equal(program_files, wine.folder("ProgramFilesDir"), "%p on a 64-bit prefix")
@@ -551,6 +580,8 @@ def step_life(options):
     check(log.index("Title") < log.index(f'{target}\\1.dat') and log.count("Title") == 1 and
           log.count(f'RemoveDirectory ("{target}");') == 1, f"install.log:\n{log}")
     verify_signature(os.path.join(target_unix, "uninstall.exe"), certificate)
+    expect_equal(shown, identity(options, wine, folder, target + r"\uninstall.exe"),
+                 "the uninstaller's identity")
     # Its Windows name beside planted DLLs, as Add/Remove Programs starts it,
     # moved by ASLR to another address: its relocations are complete.
     write(os.path.join(target_unix, "docs", "mine.txt"), b"the user's own")

@@ -12,7 +12,9 @@
 #include "tools/pack/arj_writer.h"
 #include "tools/pack/package_file.h"
 #include "tools/pack/package_seal.h"
+#include "tools/pack/publisher_resources.h"
 #include "tools/pack/publisher_script.h"
+#include "tools/pack/version_resource.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -27,7 +29,8 @@
 
 static const char Help[] =
     "usage: vantorel-pack build -o OUT [--arch x86|x64] [--stub STUB] [--uninstaller] [-m METHOD]\n"
-    "                          [-l LEVEL] [-j JOBS] [--sign COMMAND] [--codepage N] [--werror]\n"
+    "                          [-l LEVEL] [-j JOBS] [--sign COMMAND] [--icon FILE.ico]\n"
+    "                          [--version-info KEY=VALUE]... [--codepage N] [--werror]\n"
     "                          SCRIPT [ARCHIVE.arj | FILE...]\n"
     "\n"
     "Writes the installer OUT: the stub, then the installation script and the archive\n"
@@ -54,6 +57,13 @@ static const char Help[] =
     "               the shell with {in} and {out} replaced by quoted paths (without\n"
     "               {out} it signs {in} in place); the signed installer must still\n"
     "               carry its package intact, else nothing is written\n"
+    "  --icon FILE.ico  the installer's and uninstall.exe's icon, for Explorer, the\n"
+    "               taskbar and the dialog: its 32x32 image, and 16x16 and 48x48 ones\n"
+    "               as they fit the stub's room (each as PNG when that is smaller)\n"
+    "  --version-info KEY=VALUE  a value of the version resource that Explorer's\n"
+    "               Details show, in the installer and uninstall.exe: ProductName\n"
+    "               (default: the Title), ProductVersion, FileVersion (default: the\n"
+    "               ProductVersion), CompanyName, FileDescription, LegalCopyright\n"
     "  -m METHOD    how files are compressed: lzma (default; the smallest: one solid\n"
     "               LZMA stream, which arj cannot read), or the ARJ methods 1 (what\n"
     "               arj reads; the fastest install), 4 (decodes a little faster) and\n"
@@ -79,6 +89,8 @@ struct BuildArguments {
     std::string stub;
     bool uninstaller = false;
     std::string sign; // the publisher's signing command
+    std::string icon;
+    VersionValues version;
     std::string script;
     std::vector<std::string> inputs;
     ArchiveOptions archive;
@@ -126,8 +138,9 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
     bool options = true;
     for (int i = 0; i < argc; i++) {
         std::string arg = argv[i];
-        if (options && (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" ||
-                        arg == "-j" || arg == "--arch" || arg == "--sign")) {
+        if (options &&
+            (arg == "-o" || arg == "--stub" || arg == "-m" || arg == "-l" || arg == "-j" ||
+             arg == "--arch" || arg == "--sign" || arg == "--icon" || arg == "--version-info")) {
             if (i + 1 == argc) return arg + " needs a value";
             std::string value = argv[++i];
             ArchiveOptions& o = a->archive;
@@ -139,6 +152,10 @@ std::string ReadArguments(int argc, char** argv, BuildArguments* a) {
                 return "--arch takes x86 or x64";
             if (arg == "--arch") a->x64 = value == "x64", a->archGiven = true;
             if (arg == "--stub") a->stub = value;
+            if (arg == "--icon") a->icon = value;
+            std::string problem =
+                arg == "--version-info" ? AddVersionValue(value, &a->version) : "";
+            if (!problem.empty()) return problem;
             if (arg == "-m" && value == "lzma")
                 o.method = LzmaMethod;
             else if (arg == "-m" &&
@@ -280,6 +297,20 @@ std::string WriteOutput(const std::string& out, const std::string& sign,
     return problem;
 }
 
+// The icon and version resource given, read; empty, or the complaint.
+std::string ReadResources(const BuildArguments& a, const std::string& title,
+                          PublisherResources* resources) {
+    if (!a.icon.empty()) {
+        std::string file, problem = ReadWholeFile(a.icon, &file);
+        if (!problem.empty()) return problem;
+        problem = ReadIconFile(file, &resources->icon);
+        if (!problem.empty()) return a.icon + ": " + problem;
+        resources->iconPath = a.icon;
+    }
+    if (!a.version.empty()) resources->version = VersionResource(a.version, title);
+    return "";
+}
+
 std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     std::string stub, archive;
     if (!ReadWholeFile(a.stub, &stub).empty()) return "cannot read stub " + a.stub;
@@ -339,6 +370,12 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
     script.FillNumFiles(names.size());
     problem = CheckScript(a.script, script.Bytes());
     if (!problem.empty()) return problem;
+    PublisherResources resources;
+    bool ownResources = !a.icon.empty() || !a.version.empty();
+    problem = ReadResources(a, script.Title(), &resources);
+    if (!problem.empty()) return problem;
+    problem = ownResources ? PutPublisherResources(&stub, resources, false) : "";
+    if (!problem.empty()) return "stub " + a.stub + ": " + problem;
     if (givenArchive) {
         std::string package = MakePackage(stub, script.Bytes(), archive);
         return WriteOutput(a.out, a.sign, [&](FILE* out) {
@@ -347,25 +384,28 @@ std::string Build(const BuildArguments& a, const PublisherOptions& options) {
                        : "cannot write " + a.out;
         });
     }
-    // The uninstaller is signed in a copy beside the output, removed afterwards.
-    std::string signedUninstaller;
-    if (uninstaller && !a.sign.empty()) {
+    // The uninstaller takes the icon and version resource and is signed in a
+    // copy beside the output, removed afterwards.
+    std::string copyPath;
+    if (uninstaller && (ownResources || !a.sign.empty())) {
         std::string copy;
-        signedUninstaller = FolderOf(a.out) + "/." + BaseName(a.out) + ".uninstall.exe";
+        copyPath = FolderOf(a.out) + "/." + BaseName(a.out) + ".uninstall.exe";
         problem = ReadWholeFile(inputs[uninstallerAt].path, &copy);
-        if (problem.empty()) problem = WriteWholeFile(signedUninstaller, copy);
-        if (problem.empty()) problem = Sign(a.sign, signedUninstaller);
+        if (problem.empty() && ownResources)
+            problem = PutPublisherResources(&copy, resources, true);
+        if (problem.empty()) problem = WriteWholeFile(copyPath, copy);
+        if (problem.empty() && !a.sign.empty()) problem = Sign(a.sign, copyPath);
         if (!problem.empty()) {
-            unlink(signedUninstaller.c_str());
+            unlink(copyPath.c_str());
             return "uninstall.exe: " + problem;
         }
-        inputs[uninstallerAt].path = signedUninstaller;
+        inputs[uninstallerAt].path = copyPath;
     }
     problem = WriteOutput(a.out, a.sign, [&](FILE* out) {
         return WritePackageOfFiles(out, stub, script.Bytes(), ArchiveName(a.out), inputs,
                                    a.archive);
     });
-    if (!signedUninstaller.empty()) unlink(signedUninstaller.c_str());
+    if (!copyPath.empty()) unlink(copyPath.c_str());
     return problem;
 }
 

@@ -55,6 +55,14 @@ size_t PeHeader(const std::string& image, size_t bytes) {
     return header;
 }
 
+void SetChecksum(std::string* image) {
+    size_t field = ChecksumOffset(*image);
+    if (!field) return;
+    uint64_t sum = AddWords(0, image->data(), image->size(), 0, field);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    PutU32(image, field, (uint32_t)(sum + image->size()));
+}
+
 size_t FindSeal(const std::string& image) {
     const size_t size = sizeof PACKAGE_SEAL_MAGIC;
     size_t at = image.find(PACKAGE_SEAL_MAGIC, 0, size);

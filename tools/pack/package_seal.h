@@ -11,6 +11,9 @@
 // least bytes from there; else 0.
 size_t PeHeader(const std::string& image, size_t bytes);
 
+// Sets the CheckSum of an image held whole, when it has a PE header.
+void SetChecksum(std::string* image);
+
 // Where the image keeps its seal, or std::string::npos when it has none (a
 // stub of another make, or a placeholder).
 size_t FindSeal(const std::string& image);

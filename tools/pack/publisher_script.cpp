@@ -97,6 +97,10 @@ void PublisherScript::ExpandUninstaller(uint64_t installedBytes) {
     text = ::ExpandUninstaller(text, (uint32_t)source.size(), installedBytes, &diagnostics);
 }
 
+std::string PublisherScript::Title() const {
+    return codePage.ToUtf8(ScriptTitle(text, (uint32_t)source.size()));
+}
+
 void PublisherScript::Diagnose(const std::vector<std::string>* archiveNames) {
     DiagnoseScript(text, (uint32_t)source.size(),
                    packaged ? ScriptKind::Package : ScriptKind::Source, archiveNames, codePage,

@@ -38,6 +38,8 @@ class PublisherScript {
     // its expansion, for files of installedBytes.
     bool HasUninstaller() const;
     void ExpandUninstaller(uint64_t installedBytes);
+    // The Title, as UTF-8; empty when there is none.
+    std::string Title() const;
     void Diagnose(const std::vector<std::string>* archiveNames);
     // Prints the diagnostics; empty when the script may be used, else why not.
     std::string Report();

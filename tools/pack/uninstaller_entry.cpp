@@ -40,14 +40,19 @@ bool HasUninstaller(const MappedText& text, uint32_t sourceSize) {
     return false;
 }
 
+std::string ScriptTitle(const MappedText& text, uint32_t sourceSize) {
+    Diagnostics ignored;
+    ParsedScript script = ParseScriptForDiagnostics(text, sourceSize, &ignored);
+    for (const ParsedStatement& st : script.statements)
+        if (st.name == COMMAND_TITLE && !st.arguments.empty()) return st.arguments[0].text;
+    return "";
+}
+
 MappedText ExpandUninstaller(const MappedText& text, uint32_t sourceSize, uint64_t installedBytes,
                              Diagnostics* diagnostics) {
     Diagnostics ignored; // DiagnoseScript reports the syntax of the result
     ParsedScript script = ParseScriptForDiagnostics(text, sourceSize, &ignored);
-    std::string title;
-    for (const ParsedStatement& st : script.statements)
-        if (st.name == COMMAND_TITLE && !st.arguments.empty() && title.empty())
-            title = st.arguments[0].text;
+    std::string title = ScriptTitle(text, sourceSize);
     MappedText result;
     uint32_t copied = 0;
     bool seen = false;

@@ -20,6 +20,9 @@
 // 1 when the script holds an Uninstaller statement.
 bool HasUninstaller(const MappedText& text, uint32_t sourceSize);
 
+// The script's Title, in the code page; empty when it has none.
+std::string ScriptTitle(const MappedText& text, uint32_t sourceSize);
+
 // The script with each Uninstaller statement expanded; installedBytes are
 // the archive's files, which EstimatedSize tells. Errors at the statement.
 MappedText ExpandUninstaller(const MappedText& text, uint32_t sourceSize, uint64_t installedBytes,
