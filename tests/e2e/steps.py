@@ -510,8 +510,8 @@ def identity(options, wine, folder, program):
     probe = os.path.join(folder, "file_identity.exe")
     if not os.path.exists(probe):
         subprocess.run([windows_compiler(options), "-O1", "-o", probe,
-                        os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                     "file_identity.c"), "-lversion", "-lgdi32"],
+                        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                     "demo", "file_identity.c"), "-lversion", "-lgdi32"],
                        check=True, timeout=120)
     lines = wine.run([probe, program]).stdout.decode().splitlines()
     return dict(line.split("=", 1) for line in lines)

@@ -101,6 +101,20 @@ std::map<std::pair<uint32_t, uint32_t>, std::string> Resources(const std::string
     return byId;
 }
 
+// The image's base relocations, where its directory says they lie.
+std::string Relocations(const std::string& image) {
+    size_t pe = ReadLe(image, 60, 4), optional = pe + 24;
+    size_t directory = optional + (ReadLe(image, optional, 2) == 0x20B ? 112 : 96) + 8 * 5;
+    uint32_t rva = ReadLe(image, directory, 4), size = ReadLe(image, directory + 4, 4);
+    for (size_t i = 0; i < ReadLe(image, pe + 6, 2); i++) {
+        size_t section = optional + ReadLe(image, pe + 20, 2) + 40 * i;
+        uint32_t start = ReadLe(image, section + 12, 4);
+        if (rva >= start && rva < start + ReadLe(image, section + 16, 4))
+            return image.substr(ReadLe(image, section + 20, 4) + rva - start, size);
+    }
+    return "";
+}
+
 uint32_t Gradient(int x, int y) {
     return 0xFF000000u | (uint32_t)(x * 8) << 16 | (uint32_t)y * 8;
 }
@@ -246,6 +260,8 @@ TEST(PublisherResources, WritesTheVersionResourceExplorerReads) {
         PublisherResources given = {"", {}, VersionResource(values, "")};
         ASSERT_EQ("", PutPublisherResources(&image, given, true)) << name;
         EXPECT_GT(image.size(), Built(name).size() + 2500);
+        EXPECT_NE("", Relocations(image));
+        EXPECT_EQ(Relocations(Built(name)), Relocations(image));
         auto resources = Resources(image);
         EXPECT_EQ(big, VersionValuesOf(resources[{ResourceVersion, 1}])["FileDescription"]);
         auto icon = std::make_pair((uint32_t)ResourceGroupIcon, 101u);
