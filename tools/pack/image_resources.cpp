@@ -12,6 +12,9 @@ enum { ImportDirectory = 1, ResourceDirectory = 2, SecurityDirectory = 4, Reloca
 struct Section {
     size_t header; // where its 40 bytes lie
     uint32_t virtualSize, rva, rawSize, rawAt;
+    // The file data it may hold: its own, and for the last section the
+    // padding behind it to the file's end (a stub's fixed size).
+    uint32_t span;
 };
 
 struct PeLayout {
@@ -54,11 +57,24 @@ std::string ReadLayout(const std::string& image, PeLayout* pe) {
     pe->fileAlignment = Get(image, pe->optional + 36, 4);
     for (unsigned i = 0; i < count; i++) {
         size_t at = pe->optional + optionalSize + 40 * i;
-        Section s = {at, Get(image, at + 8, 4), Get(image, at + 12, 4), Get(image, at + 16, 4),
-                     Get(image, at + 20, 4)};
+        Section s = {at,
+                     Get(image, at + 8, 4),
+                     Get(image, at + 12, 4),
+                     Get(image, at + 16, 4),
+                     Get(image, at + 20, 4),
+                     0};
         if ((uint64_t)s.rawAt + s.rawSize > image.size()) return "a section lies past its end";
+        s.span = s.rawSize;
         pe->sections.push_back(s);
     }
+    Section* last = nullptr;
+    for (Section& s : pe->sections)
+        if (s.rawSize && (!last || s.rawAt > last->rawAt)) last = &s;
+    bool highest = last != nullptr;
+    for (const Section& s : pe->sections) highest &= !last || s.rva <= last->rva;
+    if (highest)
+        last->span = (uint32_t)(image.size() - last->rawAt) / pe->fileAlignment * pe->fileAlignment;
+    if (highest && last->span < last->rawSize) last->span = last->rawSize;
     return "";
 }
 
@@ -73,7 +89,7 @@ void Directory(const std::string& image, const PeLayout& pe, uint32_t index, uin
 // The section whose file data holds rva, or -1.
 int SectionOf(const PeLayout& pe, uint32_t rva) {
     for (size_t i = 0; i < pe.sections.size(); i++)
-        if (rva >= pe.sections[i].rva && rva - pe.sections[i].rva < pe.sections[i].rawSize)
+        if (rva >= pe.sections[i].rva && rva - pe.sections[i].rva < pe.sections[i].span)
             return (int)i;
     return -1;
 }
@@ -82,7 +98,7 @@ int SectionOf(const PeLayout& pe, uint32_t rva) {
 // std::string::npos.
 size_t FileOffset(const PeLayout& pe, uint32_t rva, size_t bytes) {
     int i = SectionOf(pe, rva);
-    if (i < 0 || rva - pe.sections[i].rva + (uint64_t)bytes > pe.sections[i].rawSize)
+    if (i < 0 || rva - pe.sections[i].rva + (uint64_t)bytes > pe.sections[i].span)
         return std::string::npos;
     return pe.sections[i].rawAt + (rva - pe.sections[i].rva);
 }
@@ -123,7 +139,7 @@ std::string Extents(const std::string& image, const PeLayout& pe, int* section,
     *section = start ? SectionOf(pe, start) : -1;
     if (*section < 0) return "it has no resource section";
     const Section& s = pe.sections[*section];
-    uint32_t end = s.rva + s.rawSize;
+    uint32_t end = s.rva + s.span;
     for (uint32_t i = 0; i < pe.directoryCount; i++) {
         uint32_t rva, bytes;
         Directory(image, pe, i, &rva, &bytes);
@@ -133,8 +149,8 @@ std::string Extents(const std::string& image, const PeLayout& pe, int* section,
     extents->assign(1, {start, end});
     for (const Section& other : pe.sections) {
         uint32_t tail = Align(other.rva + other.virtualSize, 4);
-        if (tail < other.rva + other.rawSize && (tail >= end || other.rva + other.rawSize <= start))
-            extents->push_back({tail, other.rva + other.rawSize});
+        if (tail < other.rva + other.span && (tail >= end || other.rva + other.span <= start))
+            extents->push_back({tail, other.rva + other.span});
     }
     return "";
 }
@@ -384,9 +400,13 @@ std::string WriteImageResources(std::string* image, std::vector<ImageResource> r
         const Section& in = pe.sections[SectionOf(pe, placed[i])];
         image->replace(in.rawAt + (placed[i] - in.rva), resources[i].bytes.size(),
                        resources[i].bytes);
-        // The loader maps a section's data only as far as its virtual size.
+        // The loader maps a section's data only as far as its sizes say.
         uint32_t end = placed[i] + (uint32_t)resources[i].bytes.size() - in.rva;
         if (Get(*image, in.header + 8, 4) < end) Put(image, in.header + 8, end, 4);
+        if (Get(*image, in.header + 16, 4) < end)
+            Put(image, in.header + 16, Align(end, pe.fileAlignment), 4);
+        if (Get(*image, pe.optional + 56, 4) < in.rva + end)
+            Put(image, pe.optional + 56, Align(in.rva + end, pe.sectionAlignment), 4);
     }
     SetChecksum(image);
     return "";
