@@ -530,6 +530,7 @@ def step_life(options):
     packages = [make_package(options, os.path.join(folder, v), {"tool.exe": b"MZ %s" % v.encode(),
                                                                  v + ".dat": v.encode()},
                              LIFE_SCRIPT.format(v), None, "--sign", signer, "--icon", icon,
+                             "--arch", "x64" if options.arch == "x86-64" else "x86",
                              "--version-info", f"ProductVersion={v}.0") for v in "12"]
     for package in packages:
         verify_signature(package, certificate)
