@@ -200,7 +200,7 @@ TEST(PublisherResources, FitsTheIconImagesThatTheStubsRoomTakes) {
 }
 
 // The values of a version resource by key, and its fixed part's versions.
-std::map<std::string, std::string> VersionValuesOf(const std::string& block, std::string key = "") {
+std::map<std::string, std::string> VersionValuesOf(const std::string& block) {
     std::map<std::string, std::string> values;
     size_t length = ReadLe(block, 0, 2), valueLength = ReadLe(block, 2, 2), at = 6;
     std::string name;

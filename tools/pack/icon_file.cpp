@@ -40,7 +40,7 @@ std::string Filtered(const std::vector<uint8_t>& rows, size_t stride, size_t byt
             long cost = 0;
             for (size_t x = 0; x < stride; x++) {
                 int before = filter == 1   ? (x >= bytes ? row[x - bytes] : 0)
-                             : filter == 2 ? (y ? row[x - stride] : 0)
+                             : filter == 2 ? (y ? rows[(y - 1) * stride + x] : 0)
                                            : 0;
                 int8_t value = (int8_t)(row[x] - before);
                 line += (char)value;

@@ -55,6 +55,7 @@ std::string ReadLayout(const std::string& image, PeLayout* pe) {
         pe->directoryCount, (uint32_t)(pe->optional + optionalSize - pe->directories) / 8);
     pe->sectionAlignment = Get(image, pe->optional + 32, 4);
     pe->fileAlignment = Get(image, pe->optional + 36, 4);
+    if (!pe->sectionAlignment || !pe->fileAlignment) return "its alignments are zero";
     for (unsigned i = 0; i < count; i++) {
         size_t at = pe->optional + optionalSize + 40 * i;
         Section s = {at,
@@ -103,8 +104,8 @@ size_t FileOffset(const PeLayout& pe, uint32_t rva, size_t bytes) {
     return pe.sections[i].rawAt + (rva - pe.sections[i].rva);
 }
 
-// The names an image imports, by their addresses: what lies behind the
-// resources in the stub's section.
+// The names an image imports, by their addresses: what may lie behind the
+// resources in their section.
 void LowerToImports(const std::string& image, const PeLayout& pe, uint32_t from, uint32_t* end) {
     uint32_t rva, size;
     Directory(image, pe, ImportDirectory, &rva, &size);
@@ -296,8 +297,10 @@ std::string ReadImageResources(const std::string& image, std::vector<ImageResour
         size_t at, left;
         uint32_t id;
     } levels[3] = {{base, Get(image, base + 14, 2) + Get(image, base + 12, 2), 0}};
+    long entries = 0; // a tree whose directories share levels could take ages
     for (int depth = 0; depth >= 0;) {
         Level& level = levels[depth];
+        if (++entries > 100000) return "its resource tree is damaged";
         if (!level.left) {
             depth--;
             continue;
@@ -319,7 +322,7 @@ std::string ReadImageResources(const std::string& image, std::vector<ImageResour
         size_t data = FileOffset(pe, Get(image, at, 4), dataSize);
         if (data == std::string::npos) return "a resource's data lies outside its sections";
         resources->push_back({levels[0].id, levels[1].id, name, image.substr(data, dataSize)});
-        if (resources->size() > 65536) return "its resource tree is damaged";
+        if (resources->size() > 1024) return "it has more than 1024 resources";
     }
     return "";
 }
