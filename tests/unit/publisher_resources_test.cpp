@@ -171,7 +171,9 @@ TEST(PublisherResources, FitsTheIconImagesThatTheStubsRoomTakes) {
             EXPECT_EQ(before, image);
             continue;
         }
-        if (!grows) EXPECT_EQ(before.size(), image.size());
+        if (!grows) {
+            EXPECT_EQ(before.size(), image.size());
+        }
         auto resources = Resources(image);
         const std::string& group = resources[{ResourceGroupIcon, 101}];
         ASSERT_EQ(c.chosen.size(), ReadLe(group, 4, 2));
