@@ -68,6 +68,15 @@ std::string ReadLayout(const std::string& image, PeLayout* pe) {
         s.span = s.rawSize;
         pe->sections.push_back(s);
     }
+    // Rewritten in place, resources must not reach the headers or another
+    // section's data.
+    size_t headers = pe->optional + optionalSize + 40 * count;
+    for (const Section& s : pe->sections)
+        for (const Section& other : pe->sections)
+            if (s.rawSize &&
+                (s.rawAt < headers || (&other != &s && other.rawSize && s.rawAt <= other.rawAt &&
+                                       s.rawAt + s.rawSize > other.rawAt)))
+                return "its sections overlap its headers or each other";
     Section* last = nullptr;
     for (Section& s : pe->sections)
         if (s.rawSize && (!last || s.rawAt > last->rawAt)) last = &s;
@@ -393,23 +402,23 @@ std::string WriteImageResources(std::string* image, std::vector<ImageResource> r
     }
     const Section& s = pe.sections[section];
     Put(image, pe.directories + 8 * ResourceDirectory + 4, (uint32_t)tree.size(), 4);
-    // What the old tree took and the new one leaves is cleared.
-    uint32_t cleared = extents[0].end - start;
-    tree.resize(std::max<size_t>(tree.size(), cleared), '\0');
-    image->replace(s.rawAt + (start - s.rva), tree.size(), tree);
-    if (Get(*image, s.header + 8, 4) < start - s.rva + tree.size())
-        Put(image, s.header + 8, start - s.rva + (uint32_t)tree.size(), 4);
-    for (size_t i = 0; fits && i < resources.size(); i++) {
-        const Section& in = pe.sections[SectionOf(pe, placed[i])];
-        image->replace(in.rawAt + (placed[i] - in.rva), resources[i].bytes.size(),
-                       resources[i].bytes);
-        // The loader maps a section's data only as far as its sizes say.
-        uint32_t end = placed[i] + (uint32_t)resources[i].bytes.size() - in.rva;
+    // The loader maps a section's data only as far as its sizes say.
+    auto cover = [&](const Section& in, uint32_t end) {
         if (Get(*image, in.header + 8, 4) < end) Put(image, in.header + 8, end, 4);
         if (Get(*image, in.header + 16, 4) < end)
             Put(image, in.header + 16, Align(end, pe.fileAlignment), 4);
         if (Get(*image, pe.optional + 56, 4) < in.rva + end)
             Put(image, pe.optional + 56, Align(in.rva + end, pe.sectionAlignment), 4);
+    };
+    cover(s, start - s.rva + (uint32_t)tree.size());
+    // What the old tree took and the new one leaves is cleared.
+    tree.resize(std::max<size_t>(tree.size(), extents[0].end - start), '\0');
+    image->replace(s.rawAt + (start - s.rva), tree.size(), tree);
+    for (size_t i = 0; fits && i < resources.size(); i++) {
+        const Section& in = pe.sections[SectionOf(pe, placed[i])];
+        image->replace(in.rawAt + (placed[i] - in.rva), resources[i].bytes.size(),
+                       resources[i].bytes);
+        cover(in, placed[i] + (uint32_t)resources[i].bytes.size() - in.rva);
     }
     SetChecksum(image);
     return "";
