@@ -10,6 +10,7 @@
 #include "tools/pack/archive_entries.h"
 #include "tools/pack/archive_builder.h"
 #include "tools/pack/arj_writer.h"
+#include "tools/pack/little_endian.h"
 #include "tools/pack/package_file.h"
 #include "tools/pack/package_seal.h"
 #include "tools/pack/publisher_resources.h"
@@ -120,7 +121,7 @@ std::string DefaultStub(bool x64) {
 std::string StubArchitecture(const std::string& stub) {
     size_t pe = PeHeader(stub, 6);
     if (!pe) return "";
-    unsigned machine = (uint8_t)stub[pe + 4] | (uint8_t)stub[pe + 5] << 8;
+    uint32_t machine = ReadLittleEndian(stub, pe + 4, 2);
     return machine == 0x14C ? "x86" : machine == 0x8664 ? "x64" : "";
 }
 

@@ -1,6 +1,8 @@
 // icon_file.cpp: .ico files read, their bitmaps written as PNG.
 #include "tools/pack/icon_file.h"
 
+#include "tools/pack/little_endian.h"
+
 #include <zlib.h>
 
 #include <stdlib.h>
@@ -9,21 +11,16 @@
 
 namespace {
 
-uint32_t Get(const std::string& bytes, size_t at, int size) {
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; i--) value = value << 8 | (uint8_t)bytes[at + i];
-    return value;
-}
-
-void Add(std::string* bytes, uint32_t value, int size, bool bigEndian = false) {
-    for (int i = 0; i < size; i++) *bytes += (char)(value >> (8 * (bigEndian ? size - 1 - i : i)));
+// PNG's numbers are the other way round.
+void AppendBigEndian(std::string* bytes, uint32_t value) {
+    for (int i = 3; i >= 0; i--) *bytes += (char)(value >> (8 * i));
 }
 
 void AddChunk(std::string* png, const char* type, const std::string& data) {
-    Add(png, (uint32_t)data.size(), 4, true);
+    AppendBigEndian(png, (uint32_t)data.size());
     std::string body = type + data;
     *png += body;
-    Add(png, (uint32_t)crc32(0, (const Bytef*)body.data(), (uInt)body.size()), 4, true);
+    AppendBigEndian(png, (uint32_t)crc32(0, (const Bytef*)body.data(), (uInt)body.size()));
 }
 
 // Rows as PNG lays them out, each behind its filter: with filters, the one
@@ -60,11 +57,11 @@ std::string PngFile(int width, int height, int depth, int colourType, const std:
     compress2((Bytef*)&packed[0], &length, (const Bytef*)raw.data(), (uLong)raw.size(), 9);
     packed.resize(length);
     std::string png = "\x89PNG\r\n\x1a\n", header;
-    Add(&header, (uint32_t)width, 4, true);
-    Add(&header, (uint32_t)height, 4, true);
-    Add(&header, (uint32_t)depth, 1);
-    Add(&header, (uint32_t)colourType, 1);
-    Add(&header, 0, 3); // deflate, the one filter set, no interlacing
+    AppendBigEndian(&header, (uint32_t)width);
+    AppendBigEndian(&header, (uint32_t)height);
+    AppendLittleEndian(&header, (uint32_t)depth, 1);
+    AppendLittleEndian(&header, (uint32_t)colourType, 1);
+    AppendLittleEndian(&header, 0, 3); // deflate, the one filter set, no interlacing
     AddChunk(&png, "IHDR", header);
     png += chunks;
     AddChunk(&png, "IDAT", packed);
@@ -79,7 +76,7 @@ std::string Png(int width, int height, const std::vector<uint8_t>& rgba) {
     std::vector<uint32_t> palette;
     std::vector<uint8_t> indices;
     for (size_t i = 0; i < rgba.size() && palette.size() <= 256; i += 4) {
-        uint32_t colour = Get(std::string((const char*)&rgba[i], 4), 0, 4);
+        uint32_t colour = ReadLittleEndian(std::string((const char*)&rgba[i], 4), 0, 4);
         size_t index = std::find(palette.begin(), palette.end(), colour) - palette.begin();
         if (index == palette.size()) palette.push_back(colour);
         indices.push_back((uint8_t)index);
@@ -109,15 +106,21 @@ std::string Png(int width, int height, const std::vector<uint8_t>& rgba) {
 // PNG; empty when it is not one that is understood.
 std::string DibAsPng(const std::string& dib) {
     if (dib.size() < 40) return "";
-    uint32_t header = Get(dib, 0, 4), width = Get(dib, 4, 4), height = Get(dib, 8, 4) / 2;
-    unsigned bits = Get(dib, 14, 2), colours = Get(dib, 32, 4);
+    uint32_t header = ReadLittleEndian(dib, 0, 4), width = ReadLittleEndian(dib, 4, 4),
+             height = ReadLittleEndian(dib, 8, 4) / 2;
+    unsigned bits = ReadLittleEndian(dib, 14, 2), colours = ReadLittleEndian(dib, 32, 4);
     if (header < 40 || header > dib.size() || width - 1 > 255 || height - 1 > 255 ||
-        Get(dib, 16, 4) != 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
+        ReadLittleEndian(dib, 16, 4) != 0 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
         return "";
     size_t palette = bits <= 8 ? (colours ? colours : 1u << bits) : 0;
     size_t colourStride = (width * bits + 31) / 32 * 4, maskStride = (width + 31) / 32 * 4;
     size_t colourAt = header + 4 * palette, maskAt = colourAt + colourStride * height;
     if (palette > 256 || maskAt + maskStride * height > dib.size()) return "";
+    // The mask's bit, set where the pixel is transparent.
+    auto clear = [&](uint32_t x, uint32_t y) {
+        return (uint8_t)dib[maskAt + (height - 1 - y) * maskStride + x / 8] >> (7 - x % 8) & 1;
+    };
     std::vector<uint8_t> rgba(width * height * 4);
     bool alpha = false;
     for (uint32_t y = 0; y < height; y++) {
@@ -133,40 +136,35 @@ std::string DibAsPng(const std::string& dib) {
             for (int c = 0; c < 3; c++) pixel[c] = (uint8_t)dib[at + 2 - c];
             pixel[3] = bits == 32 ? (uint8_t)dib[at + 3] : 255;
             alpha |= pixel[3] != 0;
-            bool clear =
-                (uint8_t)dib[maskAt + (height - 1 - y) * maskStride + x / 8] >> (7 - x % 8) & 1;
-            if (bits < 32 && clear) pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0;
+            if (bits < 32 && clear(x, y)) pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0;
         }
     }
     // A 32-bit DIB without alpha takes its transparency from the mask.
-    for (uint32_t i = 0; bits == 32 && !alpha && i < width * height; i++) {
-        uint32_t x = i % width, y = i / width;
-        bool clear =
-            (uint8_t)dib[maskAt + (height - 1 - y) * maskStride + x / 8] >> (7 - x % 8) & 1;
-        rgba[i * 4 + 3] = clear ? 0 : 255;
-    }
+    for (uint32_t i = 0; bits == 32 && !alpha && i < width * height; i++)
+        rgba[i * 4 + 3] = clear(i % width, i / width) ? 0 : 255;
     return Png((int)width, (int)height, rgba);
 }
 
 } // namespace
 
 std::string ReadIconFile(const std::string& file, std::vector<IconImage>* images) {
-    if (file.size() < 6 || Get(file, 0, 2) != 0 || Get(file, 2, 2) != 1)
+    if (file.size() < 6 || ReadLittleEndian(file, 0, 2) != 0 || ReadLittleEndian(file, 2, 2) != 1)
         return "it is not an icon (.ico) file";
-    unsigned count = Get(file, 4, 2);
+    unsigned count = ReadLittleEndian(file, 4, 2);
     if (!count || 6 + 16 * count > file.size()) return "its image directory is empty or cut short";
     for (unsigned i = 0; i < count; i++) {
         size_t entry = 6 + 16 * i;
-        uint32_t size = Get(file, entry + 8, 4), at = Get(file, entry + 12, 4);
+        uint32_t size = ReadLittleEndian(file, entry + 8, 4),
+                 at = ReadLittleEndian(file, entry + 12, 4);
         if (size < 40 || at > file.size() || size > file.size() - at)
             return "image " + std::to_string(i + 1) + " lies outside the file";
         IconImage image = {file[entry] ? (uint8_t)file[entry] : 256,
                            file[entry + 1] ? (uint8_t)file[entry + 1] : 256,
-                           (int)Get(file, entry + 6, 2), file.substr(at, size)};
+                           (int)ReadLittleEndian(file, entry + 6, 2), file.substr(at, size)};
         bool png = image.bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
-        if (!png && Get(image.bytes, 0, 4) < 40)
+        if (!png && ReadLittleEndian(image.bytes, 0, 4) < 40)
             return "image " + std::to_string(i + 1) + " is neither a bitmap nor PNG";
-        if (!png && !image.bitCount) image.bitCount = (int)Get(image.bytes, 14, 2);
+        if (!png && !image.bitCount) image.bitCount = (int)ReadLittleEndian(image.bytes, 14, 2);
         if (!image.bitCount) image.bitCount = 32;
         std::string asPng = png ? "" : DibAsPng(image.bytes);
         if (!asPng.empty() && asPng.size() < image.bytes.size()) image.bytes = asPng;
@@ -177,18 +175,18 @@ std::string ReadIconFile(const std::string& file, std::vector<IconImage>* images
 
 std::string IconGroup(const std::vector<IconImage>& images, uint32_t firstId) {
     std::string group;
-    Add(&group, 0, 2);
-    Add(&group, 1, 2);
-    Add(&group, (uint32_t)images.size(), 2);
+    AppendLittleEndian(&group, 0, 2);
+    AppendLittleEndian(&group, 1, 2);
+    AppendLittleEndian(&group, (uint32_t)images.size(), 2);
     for (const IconImage& image : images) {
-        Add(&group, (uint32_t)image.width & 0xFF, 1);
-        Add(&group, (uint32_t)image.height & 0xFF, 1);
-        Add(&group, image.bitCount < 8 ? 1u << image.bitCount : 0, 1);
-        Add(&group, 0, 1);
-        Add(&group, 1, 2); // planes
-        Add(&group, (uint32_t)image.bitCount, 2);
-        Add(&group, (uint32_t)image.bytes.size(), 4);
-        Add(&group, firstId++, 2);
+        AppendLittleEndian(&group, (uint32_t)image.width & 0xFF, 1);
+        AppendLittleEndian(&group, (uint32_t)image.height & 0xFF, 1);
+        AppendLittleEndian(&group, image.bitCount < 8 ? 1u << image.bitCount : 0, 1);
+        AppendLittleEndian(&group, 0, 1);
+        AppendLittleEndian(&group, 1, 2); // planes
+        AppendLittleEndian(&group, (uint32_t)image.bitCount, 2);
+        AppendLittleEndian(&group, (uint32_t)image.bytes.size(), 4);
+        AppendLittleEndian(&group, firstId++, 2);
     }
     return group;
 }

@@ -1,6 +1,7 @@
 // image_resources.cpp: a Windows image's resource tree, read and rewritten.
 #include "tools/pack/image_resources.h"
 
+#include "tools/pack/little_endian.h"
 #include "tools/pack/package_seal.h"
 
 #include <algorithm>
@@ -24,16 +25,6 @@ struct PeLayout {
     std::vector<Section> sections;
 };
 
-uint32_t Get(const std::string& bytes, size_t at, int size) {
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; i--) value = value << 8 | (uint8_t)bytes[at + i];
-    return value;
-}
-
-void Put(std::string* bytes, size_t at, uint32_t value, int size) {
-    for (int i = 0; i < size; i++) (*bytes)[at + i] = (char)(value >> (8 * i));
-}
-
 uint32_t Align(uint32_t value, uint32_t alignment) {
     return alignment ? (value + alignment - 1) / alignment * alignment : value;
 }
@@ -41,28 +32,30 @@ uint32_t Align(uint32_t value, uint32_t alignment) {
 std::string ReadLayout(const std::string& image, PeLayout* pe) {
     size_t header = PeHeader(image, 24);
     if (!header) return "it is not a Windows image";
-    unsigned count = Get(image, header + 6, 2), optionalSize = Get(image, header + 20, 2);
+    unsigned count = ReadLittleEndian(image, header + 6, 2),
+             optionalSize = ReadLittleEndian(image, header + 20, 2);
     pe->optional = header + 24;
     if (optionalSize < 96 || pe->optional + optionalSize + 40 * count > image.size())
         return "its headers are cut short";
-    unsigned magic = Get(image, pe->optional, 2);
+    unsigned magic = ReadLittleEndian(image, pe->optional, 2);
     if (magic != 0x10B && magic != 0x20B) return "its optional header is of an unknown kind";
     pe->plus = magic == 0x20B;
     size_t countAt = pe->optional + (pe->plus ? 108 : 92);
     pe->directories = countAt + 4;
-    pe->directoryCount = countAt + 4 <= pe->optional + optionalSize ? Get(image, countAt, 4) : 0;
+    pe->directoryCount =
+        countAt + 4 <= pe->optional + optionalSize ? ReadLittleEndian(image, countAt, 4) : 0;
     pe->directoryCount = std::min<uint32_t>(
         pe->directoryCount, (uint32_t)(pe->optional + optionalSize - pe->directories) / 8);
-    pe->sectionAlignment = Get(image, pe->optional + 32, 4);
-    pe->fileAlignment = Get(image, pe->optional + 36, 4);
+    pe->sectionAlignment = ReadLittleEndian(image, pe->optional + 32, 4);
+    pe->fileAlignment = ReadLittleEndian(image, pe->optional + 36, 4);
     if (!pe->sectionAlignment || !pe->fileAlignment) return "its alignments are zero";
     for (unsigned i = 0; i < count; i++) {
         size_t at = pe->optional + optionalSize + 40 * i;
         Section s = {at,
-                     Get(image, at + 8, 4),
-                     Get(image, at + 12, 4),
-                     Get(image, at + 16, 4),
-                     Get(image, at + 20, 4),
+                     ReadLittleEndian(image, at + 8, 4),
+                     ReadLittleEndian(image, at + 12, 4),
+                     ReadLittleEndian(image, at + 16, 4),
+                     ReadLittleEndian(image, at + 20, 4),
                      0};
         if ((uint64_t)s.rawAt + s.rawSize > image.size()) return "a section lies past its end";
         s.span = s.rawSize;
@@ -92,8 +85,8 @@ void Directory(const std::string& image, const PeLayout& pe, uint32_t index, uin
                uint32_t* size) {
     *rva = *size = 0;
     if (index >= pe.directoryCount) return;
-    *rva = Get(image, pe.directories + 8 * index, 4);
-    *size = Get(image, pe.directories + 8 * index + 4, 4);
+    *rva = ReadLittleEndian(image, pe.directories + 8 * index, 4);
+    *size = ReadLittleEndian(image, pe.directories + 8 * index + 4, 4);
 }
 
 // The section whose file data holds rva, or -1.
@@ -124,13 +117,16 @@ void LowerToImports(const std::string& image, const PeLayout& pe, uint32_t from,
     const int thunk = pe.plus ? 8 : 4;
     for (uint32_t d = rva; rva; d += 20) {
         size_t at = FileOffset(pe, d, 20);
-        if (at == std::string::npos || !Get(image, at + 12, 4)) break;
-        lower(Get(image, at + 12, 4));
-        uint32_t table = Get(image, at, 4) ? Get(image, at, 4) : Get(image, at + 16, 4);
+        if (at == std::string::npos || !ReadLittleEndian(image, at + 12, 4)) break;
+        lower(ReadLittleEndian(image, at + 12, 4));
+        uint32_t table = ReadLittleEndian(image, at, 4) ? ReadLittleEndian(image, at, 4)
+                                                        : ReadLittleEndian(image, at + 16, 4);
         for (size_t t = FileOffset(pe, table, thunk);
-             t != std::string::npos && Get(image, t, 4) | Get(image, t + thunk - 4, 4);
+             t != std::string::npos &&
+             ReadLittleEndian(image, t, 4) | ReadLittleEndian(image, t + thunk - 4, 4);
              table += thunk, t = FileOffset(pe, table, thunk))
-            if (!(Get(image, t + thunk - 4, 4) >> 31)) lower(Get(image, t, 4));
+            if (!(ReadLittleEndian(image, t + thunk - 4, 4) >> 31))
+                lower(ReadLittleEndian(image, t, 4));
     }
 }
 
@@ -180,38 +176,38 @@ std::string BuildTree(const std::vector<ImageResource>& r, uint32_t rva,
     size_t entries = languageDirs + 16 * names + 8 * n, data = entries + 16 * n, end = data;
     for (size_t i = 0; !placed && i < n; i++) end = Align((uint32_t)end, 4) + r[i].bytes.size();
     std::string tree(end, '\0');
-    Put(&tree, 14, (uint32_t)types, 2);
+    WriteLittleEndian(&tree, 14, (uint32_t)types, 2);
     size_t root = 16, nameDir = 0, languageDir = 0;
     for (size_t i = 0; i < n; i++) {
         if (i == 0 || r[i].type != r[i - 1].type) {
             nameDir = nameDirs;
-            Put(&tree, root, r[i].type, 4);
-            Put(&tree, root + 4, 0x80000000u | (uint32_t)nameDir, 4);
+            WriteLittleEndian(&tree, root, r[i].type, 4);
+            WriteLittleEndian(&tree, root + 4, 0x80000000u | (uint32_t)nameDir, 4);
             root += 8;
             size_t count = 0;
             for (size_t j = i; j < n && r[j].type == r[i].type; j++)
                 count += j == i || r[j].id != r[j - 1].id;
-            Put(&tree, nameDir + 14, (uint32_t)count, 2);
+            WriteLittleEndian(&tree, nameDir + 14, (uint32_t)count, 2);
             nameDirs += 16 + 8 * count;
             nameDir += 16;
         }
         if (i == 0 || r[i].type != r[i - 1].type || r[i].id != r[i - 1].id) {
             languageDir = languageDirs;
-            Put(&tree, nameDir, r[i].id, 4);
-            Put(&tree, nameDir + 4, 0x80000000u | (uint32_t)languageDir, 4);
+            WriteLittleEndian(&tree, nameDir, r[i].id, 4);
+            WriteLittleEndian(&tree, nameDir + 4, 0x80000000u | (uint32_t)languageDir, 4);
             nameDir += 8;
             size_t count = 0;
             for (size_t j = i; j < n && r[j].type == r[i].type && r[j].id == r[i].id; j++) count++;
-            Put(&tree, languageDir + 14, (uint32_t)count, 2);
+            WriteLittleEndian(&tree, languageDir + 14, (uint32_t)count, 2);
             languageDirs += 16 + 8 * count;
             languageDir += 16;
         }
-        Put(&tree, languageDir, r[i].language, 4);
-        Put(&tree, languageDir + 4, (uint32_t)entries, 4);
+        WriteLittleEndian(&tree, languageDir, r[i].language, 4);
+        WriteLittleEndian(&tree, languageDir + 4, (uint32_t)entries, 4);
         languageDir += 8;
         data = Align((uint32_t)data, 4);
-        Put(&tree, entries, placed ? (*placed)[i] : rva + (uint32_t)data, 4);
-        Put(&tree, entries + 4, (uint32_t)r[i].bytes.size(), 4);
+        WriteLittleEndian(&tree, entries, placed ? (*placed)[i] : rva + (uint32_t)data, 4);
+        WriteLittleEndian(&tree, entries + 4, (uint32_t)r[i].bytes.size(), 4);
         entries += 16;
         if (placed) continue;
         tree.replace(data, r[i].bytes.size(), r[i].bytes);
@@ -275,17 +271,17 @@ std::string Grow(std::string* image, const PeLayout& pe, int index, uint32_t sta
     uint32_t virtualSize = start - s.rva + (uint32_t)size;
     uint32_t rawSize = Align(virtualSize, pe.fileAlignment), delta = rawSize - s.rawSize;
     image->insert(s.rawAt + s.rawSize, delta, '\0');
-    Put(image, s.header + 8, virtualSize, 4);
-    Put(image, s.header + 16, rawSize, 4);
+    WriteLittleEndian(image, s.header + 8, virtualSize, 4);
+    WriteLittleEndian(image, s.header + 16, rawSize, 4);
     uint32_t imageEnd = s.rva + virtualSize;
     if (behind) {
         uint32_t rva = std::max(behind->rva, Align(imageEnd, pe.sectionAlignment));
-        Put(image, behind->header + 12, rva, 4);
-        Put(image, behind->header + 20, behind->rawAt + delta, 4);
-        Put(image, pe.directories + 8 * RelocationDirectory, rva, 4);
+        WriteLittleEndian(image, behind->header + 12, rva, 4);
+        WriteLittleEndian(image, behind->header + 20, behind->rawAt + delta, 4);
+        WriteLittleEndian(image, pe.directories + 8 * RelocationDirectory, rva, 4);
         imageEnd = rva + behind->virtualSize;
     }
-    Put(image, pe.optional + 56, Align(imageEnd, pe.sectionAlignment), 4);
+    WriteLittleEndian(image, pe.optional + 56, Align(imageEnd, pe.sectionAlignment), 4);
     return "";
 }
 
@@ -305,7 +301,8 @@ std::string ReadImageResources(const std::string& image, std::vector<ImageResour
     struct Level {
         size_t at, left;
         uint32_t id;
-    } levels[3] = {{base, Get(image, base + 14, 2) + Get(image, base + 12, 2), 0}};
+    } levels[3] = {
+        {base, ReadLittleEndian(image, base + 14, 2) + ReadLittleEndian(image, base + 12, 2), 0}};
     long entries = 0; // a tree whose directories share levels could take ages
     for (int depth = 0; depth >= 0;) {
         Level& level = levels[depth];
@@ -314,21 +311,23 @@ std::string ReadImageResources(const std::string& image, std::vector<ImageResour
             depth--;
             continue;
         }
-        size_t entry =
-            level.at + 16 +
-            8 * (Get(image, level.at + 12, 2) + Get(image, level.at + 14, 2) - level.left--);
+        size_t entry = level.at + 16 +
+                       8 * (ReadLittleEndian(image, level.at + 12, 2) +
+                            ReadLittleEndian(image, level.at + 14, 2) - level.left--);
         if (entry + 8 > limit) return "its resource tree is cut short";
-        uint32_t name = Get(image, entry, 4), target = Get(image, entry + 4, 4);
+        uint32_t name = ReadLittleEndian(image, entry, 4),
+                 target = ReadLittleEndian(image, entry + 4, 4);
         if (name >> 31) return "it has resources with names, which are not rewritten";
         level.id = name;
         size_t at = base + (target & 0x7FFFFFFF);
         if (at + 16 > limit || (target >> 31) != (depth < 2)) return "its resource tree is damaged";
         if (depth < 2) {
-            levels[++depth] = {at, Get(image, at + 12, 2) + Get(image, at + 14, 2), 0};
+            levels[++depth] = {
+                at, ReadLittleEndian(image, at + 12, 2) + ReadLittleEndian(image, at + 14, 2), 0};
             continue;
         }
-        uint32_t dataSize = Get(image, at + 4, 4);
-        size_t data = FileOffset(pe, Get(image, at, 4), dataSize);
+        uint32_t dataSize = ReadLittleEndian(image, at + 4, 4);
+        size_t data = FileOffset(pe, ReadLittleEndian(image, at, 4), dataSize);
         if (data == std::string::npos) return "a resource's data lies outside its sections";
         resources->push_back({levels[0].id, levels[1].id, name, image.substr(data, dataSize)});
         if (resources->size() > 1024) return "it has more than 1024 resources";
@@ -401,14 +400,15 @@ std::string WriteImageResources(std::string* image, std::vector<ImageResource> r
                " bytes, and it keeps room for " + std::to_string(room) + " (" + pieces + ")";
     }
     const Section& s = pe.sections[section];
-    Put(image, pe.directories + 8 * ResourceDirectory + 4, (uint32_t)tree.size(), 4);
+    WriteLittleEndian(image, pe.directories + 8 * ResourceDirectory + 4, (uint32_t)tree.size(), 4);
     // The loader maps a section's data only as far as its sizes say.
     auto cover = [&](const Section& in, uint32_t end) {
-        if (Get(*image, in.header + 8, 4) < end) Put(image, in.header + 8, end, 4);
-        if (Get(*image, in.header + 16, 4) < end)
-            Put(image, in.header + 16, Align(end, pe.fileAlignment), 4);
-        if (Get(*image, pe.optional + 56, 4) < in.rva + end)
-            Put(image, pe.optional + 56, Align(in.rva + end, pe.sectionAlignment), 4);
+        if (ReadLittleEndian(*image, in.header + 8, 4) < end)
+            WriteLittleEndian(image, in.header + 8, end, 4);
+        if (ReadLittleEndian(*image, in.header + 16, 4) < end)
+            WriteLittleEndian(image, in.header + 16, Align(end, pe.fileAlignment), 4);
+        if (ReadLittleEndian(*image, pe.optional + 56, 4) < in.rva + end)
+            WriteLittleEndian(image, pe.optional + 56, Align(in.rva + end, pe.sectionAlignment), 4);
     };
     cover(s, start - s.rva + (uint32_t)tree.size());
     // What the old tree took and the new one leaves is cleared.

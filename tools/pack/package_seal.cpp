@@ -4,6 +4,7 @@
 #include "arj/crc32.h"
 #include "frontend/package_check.h"
 #include "script/package_layout.h"
+#include "tools/pack/little_endian.h"
 
 #include <stddef.h>
 
@@ -12,16 +13,6 @@
 namespace {
 
 const size_t ChecksumField = 88; // behind the "PE\0\0" signature
-
-uint32_t U32At(const std::string& bytes, size_t at) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; i--) value = value << 8 | (uint8_t)bytes[at + i];
-    return value;
-}
-
-void PutU32(std::string* bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; i++) (*bytes)[at + i] = (char)(value >> (8 * i));
-}
 
 // Where the CheckSum field lies, or 0 when the image has no PE header.
 size_t ChecksumOffset(const std::string& image) {
@@ -50,7 +41,7 @@ std::string ReadImage(FILE* file, std::string* image) {
 
 size_t PeHeader(const std::string& image, size_t bytes) {
     if (image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
-    size_t header = U32At(image, 60);
+    size_t header = ReadLittleEndian(image, 60, 4);
     if (header + bytes > image.size() || image.compare(header, 4, "PE\0\0", 4) != 0) return 0;
     return header;
 }
@@ -60,7 +51,7 @@ void SetChecksum(std::string* image) {
     if (!field) return;
     uint64_t sum = AddWords(0, image->data(), image->size(), 0, field);
     while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-    PutU32(image, field, (uint32_t)(sum + image->size()));
+    WriteLittleEndian(image, field, (uint32_t)(sum + image->size()), 4);
 }
 
 size_t FindSeal(const std::string& image) {
@@ -93,14 +84,14 @@ std::string SealInstaller(const std::string& path, bool* sealed) {
     size_t seal = FindSeal(image);
     *sealed = seal != std::string::npos;
     if (*sealed) {
-        PutU32(&image, seal + offsetof(PackageSeal, packageLength), (uint32_t)length);
-        PutU32(&image, seal + offsetof(PackageSeal, packageCrc), crc ^ CrcStart);
+        WriteLittleEndian(&image, seal + offsetof(PackageSeal, packageLength), (uint32_t)length, 4);
+        WriteLittleEndian(&image, seal + offsetof(PackageSeal, packageCrc), crc ^ CrcStart, 4);
     }
     // The CheckSum covers the seal.
     if (size_t field = ChecksumOffset(image)) {
         sum = AddWords(sum, image.data(), image.size(), 0, field);
         while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-        PutU32(&image, field, (uint32_t)(sum + PackageDataOffset + length));
+        WriteLittleEndian(&image, field, (uint32_t)(sum + PackageDataOffset + length), 4);
     }
     if (problem.empty() && (fseek(file, 0, SEEK_SET) != 0 ||
                             fwrite(image.data(), 1, image.size(), file) != image.size()))
@@ -117,8 +108,8 @@ std::string VerifyPackage(const std::string& path) {
     if (!problem.empty()) return path + ": " + problem;
     size_t seal = FindSeal(image);
     if (seal == std::string::npos) return "";
-    uint32_t length = U32At(image, seal + offsetof(PackageSeal, packageLength));
-    uint32_t crc = U32At(image, seal + offsetof(PackageSeal, packageCrc));
+    uint32_t length = ReadLittleEndian(image, seal + offsetof(PackageSeal, packageLength), 4);
+    uint32_t crc = ReadLittleEndian(image, seal + offsetof(PackageSeal, packageCrc), 4);
     if (CheckPackage(path.c_str(), length, crc) != PackageDamaged) return "";
     return path + ": the package is damaged or incomplete: it does not match its seal";
 }

@@ -2,6 +2,7 @@
 #include "tools/pack/version_resource.h"
 
 #include "tools/pack/code_page.h"
+#include "tools/pack/little_endian.h"
 
 #include <stdint.h>
 
@@ -9,10 +10,6 @@ namespace {
 
 const char* const Keys[] = {"ProductName", "ProductVersion",  "FileVersion",
                             "CompanyName", "FileDescription", "LegalCopyright"};
-
-void Add(std::string* bytes, uint32_t value, int size) {
-    for (int i = 0; i < size; i++) *bytes += (char)(value >> (8 * i));
-}
 
 // UTF-8 (checked before) as UTF-16, with its terminating zero.
 std::string Utf16(const std::string& text) {
@@ -23,12 +20,12 @@ std::string Utf16(const std::string& text) {
         for (size_t j = 1; j < length; j++) c = c << 6 | ((uint8_t)text[i + j] & 0x3F);
         i += length;
         if (c >= 0x10000) {
-            Add(&out, 0xD800 + ((c - 0x10000) >> 10), 2);
+            AppendLittleEndian(&out, 0xD800 + ((c - 0x10000) >> 10), 2);
             c = 0xDC00 + (c & 0x3FF);
         }
-        Add(&out, c, 2);
+        AppendLittleEndian(&out, c, 2);
     }
-    Add(&out, 0, 2);
+    AppendLittleEndian(&out, 0, 2);
     return out;
 }
 
@@ -64,15 +61,15 @@ void Pad(std::string* bytes) {
 std::string Block(const std::string& key, const std::string& value, bool text,
                   const std::string& children) {
     std::string block;
-    Add(&block, 0, 2);
-    Add(&block, (uint32_t)(text ? value.size() / 2 : value.size()), 2);
-    Add(&block, text, 2);
+    AppendLittleEndian(&block, 0, 2);
+    AppendLittleEndian(&block, (uint32_t)(text ? value.size() / 2 : value.size()), 2);
+    AppendLittleEndian(&block, text, 2);
     block += Utf16(key);
     Pad(&block);
     block += value;
     if (!children.empty()) Pad(&block);
     block += children;
-    block[0] = (char)block.size(), block[1] = (char)(block.size() >> 8);
+    WriteLittleEndian(&block, 0, (uint32_t)block.size(), 2);
     return block;
 }
 
@@ -116,14 +113,14 @@ std::string VersionResource(VersionValues values, const std::string& title) {
     std::string fixed;
     for (uint32_t field : {0xFEEF04BDu, 0x10000u, fileHigh, fileLow, productHigh, productLow, 0x3Fu,
                            0u, 0x40004u /* Windows NT */, 1u /* an application */, 0u, 0u, 0u})
-        Add(&fixed, field, 4);
+        AppendLittleEndian(&fixed, field, 4);
     std::string strings;
     for (const auto& value : values) {
         Pad(&strings);
         strings += Block(value.first, Utf16(value.second), true, "");
     }
     std::string translation;
-    Add(&translation, 0x04B00409, 4); // US English, Unicode
+    AppendLittleEndian(&translation, 0x04B00409, 4); // US English, Unicode
     std::string info = Block("StringFileInfo", "", true, Block("040904B0", "", true, strings));
     Pad(&info);
     info += Block("VarFileInfo", "", true, Block("Translation", translation, false, ""));
