@@ -30,6 +30,13 @@ std::string TextProblem(const std::string& text, bool key) {
     return "";
 }
 
+// The first Title's text, in the code page; empty when there is none.
+std::string TitleOf(const ParsedScript& script) {
+    for (const ParsedStatement& st : script.statements)
+        if (st.name == COMMAND_TITLE && !st.arguments.empty()) return st.arguments[0].text;
+    return "";
+}
+
 } // namespace
 
 bool HasUninstaller(const MappedText& text, uint32_t sourceSize) {
@@ -42,17 +49,14 @@ bool HasUninstaller(const MappedText& text, uint32_t sourceSize) {
 
 std::string ScriptTitle(const MappedText& text, uint32_t sourceSize) {
     Diagnostics ignored;
-    ParsedScript script = ParseScriptForDiagnostics(text, sourceSize, &ignored);
-    for (const ParsedStatement& st : script.statements)
-        if (st.name == COMMAND_TITLE && !st.arguments.empty()) return st.arguments[0].text;
-    return "";
+    return TitleOf(ParseScriptForDiagnostics(text, sourceSize, &ignored));
 }
 
 MappedText ExpandUninstaller(const MappedText& text, uint32_t sourceSize, uint64_t installedBytes,
                              Diagnostics* diagnostics) {
     Diagnostics ignored; // DiagnoseScript reports the syntax of the result
     ParsedScript script = ParseScriptForDiagnostics(text, sourceSize, &ignored);
-    std::string title = ScriptTitle(text, sourceSize);
+    std::string title = TitleOf(script);
     MappedText result;
     uint32_t copied = 0;
     bool seen = false;
